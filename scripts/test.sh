@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the tool, the tests and the benchmarks, and runs every test under wine.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="$ROOT/build"
+cd "$ROOT"
+
+bash scripts/deps.sh
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+
+. scripts/wine-env.sh
+
+# A small, full file system for the disk-full tests, where the machine allows mounting one.
+FULL_DISK_DIR="$BUILD_DIR/fulldisk"
+mounted_full_disk=""
+cleanup() {
+  wine_session_stop
+  if [ -n "$mounted_full_disk" ]; then umount "$FULL_DISK_DIR" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+mkdir -p "$FULL_DISK_DIR"
+if mountpoint -q "$FULL_DISK_DIR" || { [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=256k tmpfs "$FULL_DISK_DIR" 2>/dev/null; }; then
+  mountpoint -q "$FULL_DISK_DIR" && mounted_full_disk=1
+  export FONTSWITCH_FULL_DISK_DIR="$FULL_DISK_DIR"
+else
+  echo "note: no small file system could be mounted; the disk-full tests will be skipped"
+fi
+
+wine_session_start
+ctest --preset mingw "$@"

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Sourced by the scripts: a private wine prefix inside the build folder, Xvfb when there is
+# no display, and one persistent wineserver for the whole run.
+# Needs BUILD_DIR set by the caller.
+
+export WINEPREFIX="$BUILD_DIR/wineprefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL=zh_CN.UTF-8
+
+XVFB_PID=""
+SCREEN_SIZE="${SCREEN_SIZE:-3840x2160}"
+
+# Creates the prefix on first use: no window manager wait, Chinese font replacements.
+wine_prefix_ensure() {
+  if [ -f "$WINEPREFIX/.fontswitch-ready" ]; then return 0; fi
+  echo "creating wine prefix in $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  local face
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d Y /f >/dev/null
+  for face in "宋体" "微软雅黑" "SimSun" "Microsoft YaHei" "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2"; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null
+  done
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+  wineserver -w
+  touch "$WINEPREFIX/.fontswitch-ready"
+}
+
+# Starts Xvfb (when no display is set) and a persistent wineserver.
+wine_session_start() {
+  if [ -z "${DISPLAY:-}" ]; then
+    local fd_file
+    fd_file=$(mktemp)
+    Xvfb -displayfd 1 -screen 0 "${SCREEN_SIZE}x24" -nolisten tcp >"$fd_file" 2>/dev/null &
+    XVFB_PID=$!
+    for _ in $(seq 1 100); do
+      [ -s "$fd_file" ] && break
+      sleep 0.05
+    done
+    export DISPLAY=":$(head -n1 "$fd_file")"
+    rm -f "$fd_file"
+  fi
+  wine_prefix_ensure
+  wineserver -p
+  # Start wine's own services now, detached from any output pipe a test runner would wait on.
+  wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Ends every wine process of the prefix and the Xvfb this session started.
+wine_session_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+  fi
+}

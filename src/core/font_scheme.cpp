@@ -1,0 +1,46 @@
+#include "core/font_scheme.h"
+
+#include <windows.h>
+
+namespace {
+
+struct SlotFonts {
+    const wchar_t* classicFace;
+    const char* classicSize;
+    const wchar_t* hdFace;
+    const char* hdSize;
+};
+
+constexpr SlotFonts kSlots[10] = {
+    {L"System", "-13", L"微软雅黑", "-12"}, {L"Arial", "-12", L"微软雅黑", "-10"},
+    {L"宋体", "14", L"宋体", "-14"},        {L"Arial", "-12", L"微软雅黑", "-12"},
+    {L"宋体", "14", L"微软雅黑", "-12"},    {L"Arial", "-12", L"微软雅黑", "-12"},
+    {L"微软雅黑", "-18", L"微软雅黑", "-14"}, {L"Arial", "-12", L"微软雅黑", "-12"},
+    {L"Arial", "-12", L"微软雅黑", "-10"},  {L"微软雅黑", "-22", L"微软雅黑", "-16"},
+};
+
+} // namespace
+
+FontScheme MakeFontScheme(SchemeKind classic) {
+    FontScheme scheme{classic ? L"经典字体" : L"高清字体", {}};
+    for (int slot = 1; slot <= 10; ++slot) {
+        const SlotFonts& fonts = kSlots[slot - 1];
+        const std::string n = std::to_string(slot);
+        scheme.entries["FONTNAME" + n] = UnicodeToGBK(classic ? fonts.classicFace : fonts.hdFace);
+        scheme.entries["FONTSIZE" + n] = classic ? fonts.classicSize : fonts.hdSize;
+        scheme.entries["FontWeigth" + n] = "400";
+    }
+    return scheme;
+}
+
+std::string UnicodeToGBK(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return {};
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
+    bytes.pop_back();
+    return bytes;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The two fixed font schemes as data, and the conversion of wide text to the ANSI code page.
+
+#include <functional>
+#include <map>
+#include <string>
+
+// true: Classic ("经典字体", button 1); false: HD ("高清字体", button 2).
+using SchemeKind = bool;
+
+// Key -> value in the bytes written to user.ini; transparent lookup by std::string_view.
+using FontMap = std::map<std::string, std::string, std::less<>>;
+
+struct FontScheme {
+    std::wstring displayName;
+    FontMap entries;
+};
+
+// A new scheme with its thirty entries (FONTNAMEn, FONTSIZEn, FontWeigthn for n = 1..10).
+FontScheme MakeFontScheme(SchemeKind classic);
+
+// Wide text converted with the system's ANSI code page (GBK on code page 936).
+std::string UnicodeToGBK(const std::wstring& text);

@@ -1,0 +1,16 @@
+#pragma once
+// The time-stamped copy of user.ini made before every rewrite.
+
+#include <string>
+
+// month "-" dd "_" hhmm, e.g. "1-04_0957".
+std::wstring FormatTimestamp(int month, int day, int hour, int minute);
+
+// The current local time as FormatTimestamp gives it.
+std::wstring GetCurrentTimestamp();
+
+// directory + stem + "." + timestamp + "备份.ini" for the source path.
+std::wstring BackupPathFor(const std::wstring& source, const std::wstring& timestamp);
+
+// Copies the source beside itself; shows "备份文件失败" / "错误" and returns false on failure.
+bool BackupFile(const std::wstring& source);

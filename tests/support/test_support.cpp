@@ -1,0 +1,226 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+TempDir::TempDir() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static std::atomic<unsigned> counter{0};
+    path = std::wstring(base) + L"fontswitch-test-" + std::to_wstring(GetCurrentProcessId()) +
+           L"-" + std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(counter++);
+    MakeDirs(path);
+}
+
+TempDir::~TempDir() { RemoveTree(path); }
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW entry;
+    HANDLE found = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (found != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring child = path + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(found, &entry));
+        FindClose(found);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+void MakeDirs(const std::wstring& path) {
+    for (size_t i = path.find(L'\\', 3); i != std::wstring::npos; i = path.find(L'\\', i + 1))
+        CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
+void WriteBytes(const std::wstring& path, std::string_view bytes) {
+    UniqueHandle file = AdoptHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file)
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    UniqueHandle file = AdoptHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    if (!file)
+        return bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    return bytes;
+}
+
+bool PathExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::wstring> ListFiles(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE found = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (found == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileW(found, &entry));
+    FindClose(found);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring ExeDir() {
+    std::wstring path(32768, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length);
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+std::string Narrow(std::wstring_view text) {
+    if (text.empty())
+        return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    std::string out(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::optional<ChildProcess> StartProcess(const std::wstring& exe, const std::wstring& arguments,
+                                         const std::wstring& workingDir) {
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &info))
+        return std::nullopt;
+    CloseHandle(info.hThread);
+    return ChildProcess{UniqueHandle(info.hProcess), info.dwProcessId};
+}
+
+std::optional<DWORD> WaitForExit(const ChildProcess& child, DWORD timeoutMs) {
+    if (WaitForSingleObject(child.process.get(), timeoutMs) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(child.process.get(), &code);
+    return code;
+}
+
+std::vector<HWND> FindMessageBoxes(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        std::vector<HWND> boxes;
+    } search{processId, {}};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            wchar_t className[16] = {};
+            GetClassNameW(window, className, 16);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->processId && IsWindowVisible(window) &&
+                std::wstring_view(className) == L"#32770")
+                s->boxes.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.boxes;
+}
+
+namespace {
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+// Compares the box's icon with the system icons by their pixels, which also works for a
+// box of another process.
+std::vector<unsigned char> IconPixels(HICON icon) {
+    std::vector<unsigned char> pixels;
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info))
+        return pixels;
+    BITMAP bitmap{};
+    HBITMAP color = info.hbmColor ? info.hbmColor : info.hbmMask;
+    GetObjectW(color, sizeof bitmap, &bitmap);
+    pixels.resize(static_cast<size_t>(bitmap.bmWidthBytes) * bitmap.bmHeight);
+    GetBitmapBits(color, static_cast<LONG>(pixels.size()), pixels.data());
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    return pixels;
+}
+
+UINT IdentifyIcon(HICON icon) {
+    std::vector<unsigned char> pixels = IconPixels(icon);
+    if (pixels.empty())
+        return 0;
+    const std::pair<LPCWSTR, UINT> known[] = {{IDI_ERROR, MB_ICONERROR},
+                                              {IDI_WARNING, MB_ICONWARNING},
+                                              {IDI_INFORMATION, MB_ICONINFORMATION},
+                                              {IDI_QUESTION, MB_ICONQUESTION}};
+    for (const auto& [id, flag] : known)
+        if (IconPixels(LoadIconW(nullptr, id)) == pixels)
+            return flag;
+    return 0;
+}
+
+} // namespace
+
+SeenBox ReadMessageBox(HWND box) {
+    SeenBox seen;
+    seen.caption = WindowText(box);
+    seen.text = WindowText(GetDlgItem(box, 0xFFFF));
+    // The icon's static control: id 20 on Windows, 0x440 in wine.
+    HWND iconControl = GetDlgItem(box, 0x14);
+    if (!iconControl)
+        iconControl = GetDlgItem(box, 0x440);
+    if (iconControl)
+        seen.icon = IdentifyIcon(reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0)));
+    return seen;
+}
+
+void PressOk(HWND box) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+std::vector<SeenBox> CollectMessageBoxes(const std::function<void()>& action) {
+    std::vector<SeenBox> seen;
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        while (!done) {
+            for (HWND box : FindMessageBoxes(GetCurrentProcessId())) {
+                seen.push_back(ReadMessageBox(box));
+                PressOk(box);
+                for (int i = 0; i < 500 && IsWindow(box); ++i)
+                    Sleep(10);
+            }
+            Sleep(10);
+        }
+    });
+    action();
+    done = true;
+    watcher.join();
+    return seen;
+}

@@ -2,12 +2,12 @@
 # Builds the tool, the tests and the benchmarks, and runs every test under wine.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD_DIR="$ROOT/build"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 cd "$ROOT"
 
 bash scripts/deps.sh
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw
+cmake --preset mingw -B "$BUILD_DIR" >/dev/null
+cmake --build "$BUILD_DIR"
 
 . scripts/wine-env.sh
 
@@ -28,4 +28,4 @@ else
 fi
 
 wine_session_start
-ctest --preset mingw "$@"
+ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 "$@"

@@ -15,7 +15,8 @@ std::string_view Trim(std::string_view text);
 // used keys are removed from `scheme`. Every other byte is kept.
 std::string RewriteContent(std::string_view content, FontMap& scheme);
 
-// Reads `input` (opened "rb") to its end and rewrites it; nullopt when reading fails.
+// Reads `input` (opened "rb") to its end and rewrites it. When reading fails it shows
+// "无法读取配置文件 user.ini" / "错误提醒" and returns nullopt, so nothing half-read is written.
 std::optional<std::string> RewriteLines(FILE* input, FontMap& scheme);
 
 // Replaces the file at `path` with `content` as a whole, keeping its attributes. On failure the

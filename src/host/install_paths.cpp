@@ -1,0 +1,107 @@
+#include "host/install_paths.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <array>
+
+namespace {
+
+constexpr wchar_t kFolderMarker[] = L"\\Vantiro";
+constexpr wchar_t kParent[] = L"\\..";
+constexpr wchar_t kUserIniSuffix[] = L"\\T0002\\user.ini";
+constexpr wchar_t kHostExeSuffix[] = L"\\tdxw.exe";
+
+// The running executable's full path; the buffer grows until the path fits.
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = 0;
+    while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
+           path.size())
+        path.resize(path.size() * 2);
+    path.resize(length);
+    return path;
+}
+
+// base + suffix, then base + "\.." + suffix: tried in this order.
+std::array<std::wstring, 2> Candidates(const std::wstring& base, const wchar_t* suffix) {
+    return {base + suffix, base + kParent + suffix};
+}
+
+UniqueFile OpenForReading(const std::wstring& path) {
+    return UniqueFile(_wfopen(path.c_str(), L"rb"));
+}
+
+bool IsDirectory(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Where tdxw.exe belongs when no candidate exists: in the host root, which is the base itself
+// when the base is a folder, and the folder of the tool when the base is the tool's own file.
+std::wstring MissingHostExe(const std::wstring& base, bool baseIsFolder) {
+    return baseIsFolder ? base + kHostExeSuffix : base + kParent + kHostExeSuffix;
+}
+
+// The path with "." and ".." components resolved; unchanged when it cannot be resolved.
+std::wstring ResolvedPath(const std::wstring& path) {
+    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
+    return full;
+}
+
+void ShowError(const wchar_t* text, const wchar_t* caption) {
+    MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONERROR);
+}
+
+} // namespace
+
+std::wstring GetBasePath() {
+    return BasePathFromModulePath(ModulePath());
+}
+
+std::wstring BasePathFromModulePath(std::wstring_view modulePath) {
+    return std::wstring(modulePath.substr(0, modulePath.rfind(kFolderMarker)));
+}
+
+bool FileExists(const std::wstring& path) {
+    return OpenForReading(path) != nullptr;
+}
+
+std::optional<OpenedUserIni> LocateUserIni(const std::wstring& base) {
+    for (std::wstring& path : Candidates(base, kUserIniSuffix))
+        if (UniqueFile file = OpenForReading(path))
+            return OpenedUserIni{std::move(path), std::move(file)};
+    ShowError(L"T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。", L"路径错误");
+    return std::nullopt;
+}
+
+std::optional<std::wstring> FindHostExe(const std::wstring& base) {
+    for (std::wstring& path : Candidates(base, kHostExeSuffix))
+        if (FileExists(path))
+            return std::move(path);
+    return std::nullopt;
+}
+
+std::wstring HostExeFullPath(const std::wstring& base) {
+    std::optional<std::wstring> found = FindHostExe(base);
+    return ResolvedPath(found ? *found : MissingHostExe(base, IsDirectory(base)));
+}
+
+void RunProgramAndExit(const std::wstring& program) {
+    HINSTANCE started =
+        ShellExecuteW(nullptr, L"open", program.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<UINT_PTR>(started) > 32)
+        ExitProcess(0);
+    ShowError(L"无法启动目标程序。", L"错误");
+}
+
+void LaunchHost() {
+    if (std::optional<std::wstring> host = FindHostExe(GetBasePath()))
+        RunProgramAndExit(*host);
+    else
+        ShowError(L"未找到 tdxw.exe。\n请检查程序目录。", L"错误");
+}

@@ -1,5 +1,158 @@
+// Entry point and the main window: one instance, three controls, two scheme buttons.
+#include "core/font_switch.h"
+#include "scoped.h"
+#include "ui/dpi_layout.h"
+#include "ui/screen_resolution.h"
+#include "ui/theme.h"
+
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
+namespace {
+
+constexpr int WIN_WIDTH = 360;
+constexpr int WIN_HEIGHT = 180;
+constexpr wchar_t kClassName[] = L"QorvelFontSwitcher";
+constexpr wchar_t kTitle[] = L"Tessaly：字体切换";
+constexpr int kLabelId = 0;
+constexpr int kClassicId = 1;
+constexpr int kHdId = 2;
+
+// True when no window of the class exists; otherwise brings that window forward.
+bool EnsureSingleInstance(HINSTANCE, const wchar_t* className) {
+    HWND running = FindWindowW(className, nullptr);
+    if (!running)
+        return true;
+    SetForegroundWindow(running);
+    if (IsIconic(running))
+        ShowWindow(running, SW_RESTORE);
+    return false;
+}
+
+int ShowStartupError(const wchar_t* text) {
+    MessageBoxW(nullptr, text, L"错误", MB_OK | MB_ICONERROR);
+    return 1;
+}
+
+HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                   int width, int height, int id) {
+    return CreateWindowExW(0, className, text, style, 0, 0, width, height, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+}
+
+LRESULT OnCreate(HWND window, HWND& label, HWND& classic, HWND& hd, UniqueBrush& brush) {
+    label =
+        CreateControl(window, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER, 260, 80, kLabelId);
+    classic =
+        CreateControl(window, L"BUTTON", L"经典字体", WS_CHILD | WS_VISIBLE, 100, 30, kClassicId);
+    hd = CreateControl(window, L"BUTTON", L"高清字体", WS_CHILD | WS_VISIBLE, 100, 30, kHdId);
+    AdjustControlsForDPI(window, label, classic, hd);
+    UpdatePhysicalResolution(window, label);
+    CenterControls(window, label, classic, hd);
+    brush.reset(GetThemeBrush());
+    return 0;
+}
+
+LRESULT OnSize(HWND window, HWND label, HWND classic, HWND hd) {
+    CenterControls(window, label, classic, hd);
+    return 0;
+}
+
+// The whole window follows: control brush, class background (the old one deleted) and title bar.
+LRESULT OnThemeChange(HWND window, UniqueBrush& brush) {
+    brush.reset(GetThemeBrush());
+    UniqueBrush oldBackground(reinterpret_cast<HBRUSH>(
+        SetClassLongPtrW(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetThemeBrush()))));
+    ApplyTitleBarTheme(window);
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT OnCommand(WORD id) {
+    if (id == kClassicId)
+        WriteFontConfig(true);
+    else if (id == kHdId)
+        WriteFontConfig(false);
+    return 0;
+}
+
+LRESULT OnCtlColorButton(HWND button, HDC dc, HBRUSH brush) {
+    ApplyButtonTheme(button, dc);
+    return reinterpret_cast<LRESULT>(brush);
+}
+
+LRESULT OnCtlColorStatic(HDC dc, HBRUSH brush) {
+    ApplyThemeToControl(dc);
+    return reinterpret_cast<LRESULT>(brush);
+}
+
+LRESULT OnDestroy(UniqueBrush& brush) {
+    brush.reset();
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    static HWND lblResolution = nullptr;
+    static HWND btnClassic = nullptr;
+    static HWND btnHD = nullptr;
+    static UniqueBrush hBrush;
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window, lblResolution, btnClassic, btnHD, hBrush);
+    case WM_SIZE:
+        return OnSize(window, lblResolution, btnClassic, btnHD);
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+        return OnThemeChange(window, hBrush);
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam));
+    case WM_CTLCOLORBTN:
+        return OnCtlColorButton(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam),
+                                hBrush.get());
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), hBrush.get());
+    case WM_DESTROY:
+        return OnDestroy(hBrush);
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
+    if (!EnsureSingleInstance(instance, kClassName))
+        return 0;
+    SetProcessDPIAware();
+
+    // The background brush belongs to the class once registered; a theme change replaces it.
+    UniqueBrush background(GetThemeBrush());
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = WndProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kClassName;
+    windowClass.hbrBackground = background.get();
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hIcon =
+        static_cast<HICON>(LoadImageW(nullptr, L"kzv.ico", IMAGE_ICON, 32, 32, LR_LOADFROMFILE));
+    if (!RegisterClassW(&windowClass))
+        return ShowStartupError(L"窗口类注册失败！");
+    background.release();
+
+    HWND window =
+        CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                        WIN_WIDTH, WIN_HEIGHT, nullptr, nullptr, instance, nullptr);
+    if (!window)
+        return ShowStartupError(L"窗口创建失败！");
+    ApplyTitleBarTheme(window);
+    CenterWindow(window);
+    ShowWindow(window, showCommand);
+    AdjustWindowForDPI(window, WIN_WIDTH, WIN_HEIGHT);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
     return 0;
 }

@@ -29,3 +29,4 @@ fi
 
 wine_session_start
 ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 "$@"
+BUILD_DIR="$BUILD_DIR" bash scripts/screenshots.sh

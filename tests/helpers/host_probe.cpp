@@ -12,7 +12,6 @@
 #include "host/install_paths.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 
@@ -20,14 +19,6 @@ namespace {
 
 constexpr int kLaunchReturned = 7;
 constexpr int kUnknownAction = 2;
-
-std::wstring Action() {
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring action = arguments && count >= 2 ? arguments[1] : L"";
-    LocalFree(arguments);
-    return action;
-}
 
 void WritePaths() {
     const std::wstring base = GetBasePath();
@@ -48,15 +39,15 @@ void WritePaths() {
 
 } // namespace
 
-int main() {
-    const std::wstring action = Action();
-    if (action == L"paths")
+int main(int argc, char* argv[]) {
+    const std::string action = argc >= 2 ? argv[1] : "";
+    if (action == "paths")
         WritePaths();
-    else if (action == L"launch") {
+    else if (action == "launch") {
         LaunchHost();
         return kLaunchReturned;
-    } else if (action == L"classic" || action == L"hd")
-        UpdateRegistry(action == L"classic");
+    } else if (action == "classic" || action == "hd")
+        UpdateRegistry(action == "classic");
     else
         return kUnknownAction;
     return 0;

@@ -8,10 +8,12 @@
 // With the arguments "--wait <ms>" it then keeps running that long, at most 60000 ms, so tests
 // can see it in the process list. It always ends by itself, with exit code 0.
 
+#include "scoped.h"
+
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -34,31 +36,29 @@ void WriteRanFile() {
     const std::string content = Utf8(self) + "\n" + Utf8(current) + "\n";
     const std::wstring ran = self + L".ran";
     const std::wstring partial = ran + L".partial";
-    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written = 0;
-    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
+    {
+        UniqueHandle file = AdoptHandle(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return;
+        DWORD written = 0;
+        WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                  nullptr);
+    }
     MoveFileExW(partial.c_str(), ran.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 // The milliseconds after "--wait", capped at 60000; 0 without that argument.
-DWORD WaitFromCommandLine() {
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    DWORD ms = 0;
-    if (arguments && count >= 3 && std::wstring(arguments[1]) == L"--wait")
-        ms = static_cast<DWORD>(std::clamp(_wtoi(arguments[2]), 0, 60000));
-    LocalFree(arguments);
-    return ms;
+DWORD WaitFromArguments(int argc, char* argv[]) {
+    if (argc < 3 || std::string(argv[1]) != "--wait")
+        return 0;
+    return static_cast<DWORD>(std::clamp(std::atoi(argv[2]), 0, 60000));
 }
 
 } // namespace
 
-int main() {
+int main(int argc, char* argv[]) {
     WriteRanFile();
-    Sleep(WaitFromCommandLine());
+    Sleep(WaitFromArguments(argc, argv));
     return 0;
 }

@@ -137,7 +137,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
         static_cast<HICON>(LoadImageW(nullptr, L"kzv.ico", IMAGE_ICON, 32, 32, LR_LOADFROMFILE));
     if (!RegisterClassW(&windowClass))
         return ShowStartupError(L"窗口类注册失败！");
-    background.release();
+    static_cast<void>(background.release());
 
     HWND window =
         CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,

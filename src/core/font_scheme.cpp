@@ -11,12 +11,13 @@ struct SlotFonts {
     const char* hdSize;
 };
 
+// One row per slot 1..10: the Classic column, then the HD column.
 constexpr SlotFonts kSlots[10] = {
-    {L"System", "-13", L"微软雅黑", "-12"}, {L"Arial", "-12", L"微软雅黑", "-10"},
-    {L"宋体", "14", L"宋体", "-14"},        {L"Arial", "-12", L"微软雅黑", "-12"},
-    {L"宋体", "14", L"微软雅黑", "-12"},    {L"Arial", "-12", L"微软雅黑", "-12"},
+    {L"System", "-13", L"微软雅黑", "-12"},   {L"Arial", "-12", L"微软雅黑", "-10"},
+    {L"宋体", "14", L"宋体", "-14"},          {L"Arial", "-12", L"微软雅黑", "-12"},
+    {L"宋体", "14", L"微软雅黑", "-12"},      {L"Arial", "-12", L"微软雅黑", "-12"},
     {L"微软雅黑", "-18", L"微软雅黑", "-14"}, {L"Arial", "-12", L"微软雅黑", "-12"},
-    {L"Arial", "-12", L"微软雅黑", "-10"},  {L"微软雅黑", "-22", L"微软雅黑", "-16"},
+    {L"Arial", "-12", L"微软雅黑", "-10"},    {L"微软雅黑", "-22", L"微软雅黑", "-16"},
 };
 
 } // namespace
@@ -40,7 +41,8 @@ std::string UnicodeToGBK(const std::wstring& text) {
     if (size <= 0)
         return {};
     std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
-    bytes.pop_back();
+    const int converted =
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
+    bytes.resize(converted > 0 ? static_cast<size_t>(converted) - 1 : 0); // drop the terminator
     return bytes;
 }

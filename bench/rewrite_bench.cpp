@@ -1,0 +1,130 @@
+// Times the user.ini switch (RewriteLines + WriteLines) against a plain CopyFileW of the same file,
+// side by side in one run, for a 1 MB and a 10 MB file; prints the medians and their ratios, and
+// the ratio of what each extra MB costs.
+
+#include "core/user_ini.h"
+#include "scoped.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRepetitions = 9;
+constexpr size_t kMegabyte = 1024 * 1024;
+
+// A host-like user.ini of about `size` bytes: GBK text, CR LF, the thirty font keys near the top
+// and then many sections of other settings.
+std::string GenerateIni(size_t size) {
+    std::string ini = "[MAIN]\r\nVersion=7.65\r\nUserName=\xD5\xC5\xC8\xFD\r\n[FONT]\r\n";
+    for (int slot = 1; slot <= 10; ++slot) {
+        const std::string n = std::to_string(slot);
+        ini += "FONTNAME" + n + "=\xCB\xCE\xCC\xE5\r\nFONTSIZE" + n + "=-12\r\nFontWeigth" + n +
+               "=400\r\n";
+    }
+    for (int i = 0; ini.size() < size; ++i) {
+        if (i % 40 == 0)
+            ini += "\r\n[BLOCK" + std::to_string(i / 40) + "]\r\n";
+        ini += "Item" + std::to_string(i) + " = \xD7\xD4\xD1\xA1\xB9\xC9," +
+               std::to_string(600000 + i * 37 % 400000) + ",1,0,\xC9\xCF\xBA\xA3\r\n";
+    }
+    return ini;
+}
+
+bool WriteWhole(const std::wstring& path, const std::string& bytes) {
+    UniqueHandle file = AdoptHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file &&
+           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
+}
+
+double NowMs() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// One switch to HD on the file as the tool does it; negative when it failed.
+double TimeSwitch(const std::wstring& path) {
+    const double start = NowMs();
+    FontMap scheme = MakeFontScheme(false).entries;
+    std::optional<std::string> content;
+    if (UniqueFile input{_wfopen(path.c_str(), L"rb")})
+        content = RewriteLines(input.get(), scheme);
+    if (!content || !WriteLines(path, *content))
+        return -1;
+    return NowMs() - start;
+}
+
+double TimeCopy(const std::wstring& from, const std::wstring& to) {
+    const double start = NowMs();
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
+        return -1;
+    return NowMs() - start;
+}
+
+struct Timing {
+    double switchMs;
+    double copyMs;
+};
+
+// Medians over interleaved repetitions; the file is restored untimed before each switch.
+std::optional<Timing> Measure(const std::wstring& folder, size_t size) {
+    const std::string original = GenerateIni(size);
+    const std::wstring ini = folder + L"\\user.ini";
+    const std::wstring copy = folder + L"\\copy.ini";
+    std::vector<double> switches, copies;
+    for (int i = 0; i < kRepetitions; ++i) {
+        if (!WriteWhole(ini, original))
+            return std::nullopt;
+        switches.push_back(TimeSwitch(ini));
+        copies.push_back(TimeCopy(ini, copy));
+        DeleteFileW(copy.c_str());
+        if (switches.back() < 0 || copies.back() < 0)
+            return std::nullopt;
+    }
+    DeleteFileW(ini.c_str());
+    return Timing{Median(switches), Median(copies)};
+}
+
+} // namespace
+
+int main() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder =
+        std::wstring(temp) + L"fontswitch-bench-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::optional<Timing> small = Measure(folder, kMegabyte);
+    const std::optional<Timing> large = Measure(folder, 10 * kMegabyte);
+    RemoveDirectoryW(folder.c_str());
+    if (!small || !large) {
+        std::printf("a switch or a copy failed\n");
+        return 1;
+    }
+    std::printf("median of %d, switch = RewriteLines + WriteLines, copy = CopyFileW\n",
+                kRepetitions);
+    std::printf(" 1 MB: switch %8.2f ms  copy %8.2f ms  ratio %.2f\n", small->switchMs,
+                small->copyMs, small->switchMs / small->copyMs);
+    std::printf("10 MB: switch %8.2f ms  copy %8.2f ms  ratio %.2f\n", large->switchMs,
+                large->copyMs, large->switchMs / large->copyMs);
+    const double extraSwitch = (large->switchMs - small->switchMs) / 9;
+    const double extraCopy = (large->copyMs - small->copyMs) / 9;
+    std::printf("each extra MB: switch %.2f ms  copy %.2f ms  ratio %.2f (target at most 3)\n",
+                extraSwitch, extraCopy, extraSwitch / extraCopy);
+    return 0;
+}

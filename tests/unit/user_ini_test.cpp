@@ -1,0 +1,411 @@
+#include "core/user_ini.h"
+
+#include "test_support.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::wstring kWriteFailure = L"无法写入配置文件 user.ini";
+
+FontMap Classic() {
+    return MakeFontScheme(true).entries;
+}
+
+struct Outcome {
+    bool succeeded = false;
+    std::vector<SeenBox> boxes;
+};
+
+// WriteLines with its message boxes recorded and dismissed.
+Outcome WriteWatched(const std::wstring& path, std::string_view content) {
+    Outcome outcome;
+    outcome.boxes = CollectMessageBoxes([&] { outcome.succeeded = WriteLines(path, content); });
+    return outcome;
+}
+
+// The whole switch on a real file: open "rb", RewriteLines, close, WriteLines.
+Outcome RewriteFile(const std::wstring& path, FontMap& scheme) {
+    Outcome outcome;
+    outcome.boxes = CollectMessageBoxes([&] {
+        std::optional<std::string> content;
+        if (UniqueFile input{_wfopen(path.c_str(), L"rb")})
+            content = RewriteLines(input.get(), scheme);
+        outcome.succeeded = content && WriteLines(path, *content);
+    });
+    return outcome;
+}
+
+// A refused write: one error box, false, the file as it was and nothing else in its folder.
+void ExpectRefused(const Outcome& outcome, const std::wstring& path, const std::string& original) {
+    EXPECT_FALSE(outcome.succeeded);
+    ASSERT_EQ(1u, outcome.boxes.size());
+    EXPECT_EQ(L"错误提醒", outcome.boxes[0].caption);
+    EXPECT_EQ(kWriteFailure, outcome.boxes[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), outcome.boxes[0].icon);
+    EXPECT_EQ(original, ReadBytes(path)) << "user.ini must stay byte-identical";
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(folder))
+        << "no temporary file may be left behind";
+}
+
+const std::string kSample = "[FONT]\r\nFONTNAME1=Fixedsys\r\n  FONTSIZE1 = -15 ; old\r\n"
+                            "FontWeigth1=700\r\n[Other]\r\nName=\xD6\xD0\xCE\xC4\r\n";
+const std::string kSampleClassic = "[FONT]\r\nFONTNAME1=System\nFONTSIZE1=-13\n"
+                                   "FontWeigth1=400\n[Other]\r\nName=\xD6\xD0\xCE\xC4\r\n";
+
+} // namespace
+
+TEST(Trim, StripsExactlySpaceTabCrAndLfFromBothEnds) {
+    EXPECT_EQ("a = b", Trim(" \t\r\na = b\n\r\t "));
+    EXPECT_EQ("", Trim(" \t\r\n \t"));
+    EXPECT_EQ("", Trim(""));
+    EXPECT_EQ("\va\f", Trim("\va\f")) << "vertical tab and form feed are not blanks";
+    EXPECT_EQ("\0x\0"s, Trim(" \0x\0 "s)) << "zero bytes are not blanks";
+}
+
+TEST(RewriteContent, KeyLinesBecomeKeyEqualsValueLfWhileOtherLinesKeepCrLf) {
+    FontMap scheme = Classic();
+    EXPECT_EQ(kSampleClassic, RewriteContent(kSample, scheme));
+    EXPECT_EQ(27u, scheme.size()) << "the three used keys leave the map";
+    EXPECT_FALSE(scheme.contains("FONTNAME1"));
+    EXPECT_TRUE(scheme.contains("FONTNAME2"));
+}
+
+TEST(RewriteContent, CommentsAreSkippedAndTheNextKeyLineIsReplaced) {
+    FontMap scheme = Classic();
+    EXPECT_EQ(";FONTNAME1=Arial\r\n  ;FONTNAME1=Arial\r\n#FONTNAME1=x\n \t#FONTNAME1=x\n"
+              "FONTNAME1=System\n",
+              RewriteContent(";FONTNAME1=Arial\r\n  ;FONTNAME1=Arial\r\n#FONTNAME1=x\n"
+                             " \t#FONTNAME1=x\n\tFONTNAME1\t=\tTerminal ; # old\r\n",
+                             scheme));
+}
+
+TEST(RewriteContent, OnlyTheFirstLineOfAKeyIsReplacedWhateverTheSection) {
+    FontMap scheme = Classic();
+    EXPECT_EQ(
+        "[A]\r\nFONTNAME2=Arial\nFONTNAME2=b\r\n[B]\r\nFONTNAME2=c\r\n",
+        RewriteContent("[A]\r\nFONTNAME2=a\r\nFONTNAME2=b\r\n[B]\r\nFONTNAME2=c\r\n", scheme));
+}
+
+TEST(RewriteContent, LinesSettingNoSchemeKeyAreKeptByteForByte) {
+    const std::string content = "FONTNAME1\r\n"       // no "="
+                                "FONTNAME1 ; = x\r\n" // key "FONTNAME1 ;"
+                                "= FONTNAME1\r\n"     // empty key
+                                "fontname1=x\r\n"     // keys match case-sensitively
+                                "FontName1=x\r\n"
+                                "FONTWEIGTH1=x\r\n"
+                                "FontWeight1=x\r\n" // the host's spelling is FontWeigth
+                                "FONTNAME11=x\r\n"  // no such slot
+                                "FONT NAME1=x\r\n"
+                                "   \r\n"
+                                "\t \n"
+                                "\r\n"
+                                "\n"
+                                "[FONTNAME1=x]\r\n"
+                                "\xC3\xFB\xB3\xC6=FONTNAME1=x"; // GBK key, no final line ending
+    FontMap scheme = Classic();
+    EXPECT_EQ(content, RewriteContent(content, scheme));
+    EXPECT_EQ(Classic(), scheme) << "no key was used";
+    EXPECT_EQ("", RewriteContent("", scheme));
+}
+
+TEST(RewriteContent, ReplacedLastLineGainsLfAndMissingKeysAreNotAdded) {
+    FontMap scheme = Classic();
+    EXPECT_EQ("a=1\r\nFONTSIZE10=-22\n", RewriteContent("a=1\r\nFONTSIZE10 = 5", scheme));
+    EXPECT_EQ(29u, scheme.size());
+}
+
+TEST(RewriteContent, ZeroBytesInLinesSurvive) {
+    FontMap scheme = Classic();
+    EXPECT_EQ("Name=a\0b\0\r\n\0FONTNAME1=x\r\nFONTNAME3\0=x\nFONTNAME2=Arial\nTail\0\0z"s,
+              RewriteContent(
+                  "Name=a\0b\0\r\n\0FONTNAME1=x\r\nFONTNAME3\0=x\nFONTNAME2=\0old\0\r\nTail\0\0z"s,
+                  scheme));
+    EXPECT_TRUE(scheme.contains("FONTNAME1")) << "a key behind a zero byte is not FONTNAME1";
+}
+
+TEST(RewriteContent, LongLinesAreWholeLinesAndTheirTailsAreNoKeys) {
+    // Byte 1024 onward of this line reads like a key line of its own.
+    const std::string longLine = "Memo=" + std::string(1018, 'z') + "FONTNAME1=x\r\n";
+    ASSERT_EQ("FONTNAME1=x\r\n", longLine.substr(1023));
+    const std::string longKey = "FONTNAME2=" + std::string(3000, '\xB0') + "\r\n";
+    FontMap scheme = Classic();
+    EXPECT_EQ(longLine + "FONTNAME2=Arial\nFONTNAME1=System\n",
+              RewriteContent(longLine + longKey + "FONTNAME1=Fixedsys\r\n", scheme));
+}
+
+namespace {
+
+// A random user.ini together with what the rewrite must make of it, known by construction:
+// every line is generated as either a line setting a known key or a line setting none.
+struct GeneratedIni {
+    std::string content;
+    std::string expected;
+    FontMap unused;
+};
+
+std::string RandomBytes(std::mt19937& random, size_t count, std::string_view alphabet) {
+    std::string bytes;
+    for (size_t i = 0; i < count; ++i)
+        bytes += alphabet[random() % alphabet.size()];
+    return bytes;
+}
+
+// Values hold any byte but LF: zero bytes, CR, "=", comment marks and GBK.
+std::string RandomValue(std::mt19937& random, size_t most) {
+    return RandomBytes(random, random() % (most + 1),
+                       "ab9-= ;#\t\r\0\xB0\xA1\xD6\xD0\xCE\xC4\x81\xFE\x40"s);
+}
+
+std::string RandomBlanks(std::mt19937& random) {
+    return RandomBytes(random, random() % 4, random() % 8 ? " \t" : " \t\r");
+}
+
+GeneratedIni GenerateIni(std::mt19937& random, const FontMap& scheme) {
+    std::vector<std::string> keys;
+    for (const auto& entry : scheme)
+        keys.push_back(entry.first);
+    GeneratedIni ini{{}, {}, scheme};
+    const int lineCount = static_cast<int>(random() % 60);
+    for (int i = 0; i < lineCount; ++i) {
+        const std::string& key = keys[random() % keys.size()];
+        std::string line;
+        bool setsKey = false;
+        switch (random() % 9) {
+        case 0:
+        case 1:
+            line = RandomBlanks(random) + key + RandomBlanks(random) + "=" + RandomBlanks(random) +
+                   RandomValue(random, 12);
+            setsKey = true;
+            break;
+        case 2:
+            line = RandomBlanks(random) + (random() % 2 ? ";" : "#") + RandomBlanks(random) + key +
+                   "=" + RandomValue(random, 8);
+            break;
+        case 3: // wrong case, a zero byte inside, or no "="
+            line = (random() % 2 ? "fontname" : "FONT\0NAME"s) + std::to_string(random() % 11) +
+                   (random() % 2 ? "=" : " ") + RandomValue(random, 8);
+            break;
+        case 4:
+            line = RandomBlanks(random);
+            break;
+        case 5: // long, its tail from byte 1024 on reading like a key line
+            line = "Memo=" + RandomBytes(random, 1018, "xyz\xB0\xA1=\0\r"s) + key + "=x" +
+                   RandomValue(random, 2000);
+            break;
+        case 6:
+            line = "["s + RandomValue(random, 10) + "]";
+            break;
+        case 7:
+            line = "\xC3\xFB\xB3\xC6" + std::to_string(i) + "=" + RandomValue(random, 30);
+            break;
+        default:
+            line = "Other" + std::to_string(i) + " = " + key + "=" + RandomValue(random, 30);
+            break;
+        }
+        const bool last = i + 1 == lineCount;
+        const std::string ending = last && random() % 2 ? "" : random() % 3 ? "\r\n" : "\n";
+        ini.content += line + ending;
+        if (setsKey && ini.unused.erase(key))
+            ini.expected += key + "=" + scheme.at(key) + "\n";
+        else
+            ini.expected += line + ending;
+    }
+    return ini;
+}
+
+} // namespace
+
+// Every fourth file also goes through a real file and RewriteLines, which rewrites in place.
+TEST(RewriteContent, RandomFilesChangeExactlyTheFirstLineOfEachPresentKey) {
+    TempDir dir;
+    const std::wstring path = dir.path + L"\\user.ini";
+    std::mt19937 random(20240607);
+    for (int n = 0; n < 600; ++n) {
+        const FontMap original = MakeFontScheme(n % 2 == 0).entries;
+        const GeneratedIni ini = GenerateIni(random, original);
+        FontMap scheme = original;
+        ASSERT_EQ(ini.expected, RewriteContent(ini.content, scheme)) << "generated file " << n;
+        ASSERT_EQ(ini.unused, scheme) << "generated file " << n;
+        if (n % 4 != 0)
+            continue;
+        WriteBytes(path, ini.content);
+        UniqueFile input{_wfopen(path.c_str(), L"rb")};
+        ASSERT_TRUE(input);
+        scheme = original;
+        ASSERT_EQ(ini.expected, RewriteLines(input.get(), scheme)) << "generated file " << n;
+        ASSERT_EQ(ini.unused, scheme) << "generated file " << n;
+    }
+}
+
+TEST(RewriteLines, ReadsTheWholeFileZeroBytesIncluded) {
+    TempDir dir;
+    const std::wstring path = dir.path + L"\\user.ini";
+    std::string filler;
+    for (int i = 0; filler.size() < 300000; ++i)
+        filler += "Line" + std::to_string(i) + "=\0\xB0\xA1\r\n"s;
+    WriteBytes(path, filler + "FONTNAME1=a\r\n");
+    FontMap scheme = Classic();
+    std::optional<std::string> content;
+    {
+        UniqueFile input{_wfopen(path.c_str(), L"rb")};
+        ASSERT_TRUE(input);
+        content = RewriteLines(input.get(), scheme);
+    }
+    ASSERT_TRUE(content);
+    EXPECT_EQ(filler + "FONTNAME1=System\n", *content);
+}
+
+// Windows' fread reports an error on a stream opened for appending; wine's reports neither an
+// error nor the end of the file. Both must count as a failed read.
+TEST(RewriteLines, StreamThatCannotBeReadIsReportedAndNothingReturned) {
+    TempDir dir;
+    const std::wstring path = dir.path + L"\\user.ini";
+    WriteBytes(path, "FONTNAME1=a\r\n");
+    UniqueFile writeOnly{_wfopen(path.c_str(), L"ab")};
+    ASSERT_TRUE(writeOnly);
+    FontMap scheme = Classic();
+    std::optional<std::string> content;
+    auto boxes = CollectMessageBoxes([&] { content = RewriteLines(writeOnly.get(), scheme); });
+    EXPECT_FALSE(content);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"错误提醒", boxes[0].caption);
+    EXPECT_EQ(L"无法读取配置文件 user.ini", boxes[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes[0].icon);
+    EXPECT_EQ(Classic(), scheme);
+}
+
+TEST(WriteLines, FileWithoutFontKeysIsWrittenBackByteIdentical) {
+    TempDir dir;
+    const std::wstring path = dir.path + L"\\user.ini";
+    const std::string content =
+        "[Main]\r\nName=\xD6\xD0\xCE\xC4\r\n  \t\r\nfontname1=x\n;FONTNAME1=y\r\nz\0z\rno end"s;
+    WriteBytes(path, content);
+    FontMap scheme = Classic();
+    const Outcome outcome = RewriteFile(path, scheme);
+    EXPECT_TRUE(outcome.succeeded);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_EQ(content, ReadBytes(path));
+    EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(dir.path));
+}
+
+// ReplaceFileW keeps the original's attributes on Windows; wine's does not, which is why the new
+// file is created with them.
+TEST(WriteLines, ReplacesTheContentAndKeepsTheHiddenAttribute) {
+    TempDir dir;
+    const std::wstring path = dir.path + L"\\user.ini";
+    WriteBytes(path, kSample);
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    FontMap scheme = Classic();
+    const Outcome outcome = RewriteFile(path, scheme);
+    EXPECT_TRUE(outcome.succeeded);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_EQ(kSampleClassic, ReadBytes(path));
+    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(dir.path));
+}
+
+TEST(WriteLines, WorksThroughDotDotAfterAFileName) {
+    TempDir dir;
+    WriteBytes(dir.path + L"\\tool.exe", "MZ");
+    MakeDirs(dir.path + L"\\T0002");
+    WriteBytes(dir.path + L"\\T0002\\user.ini", kSample);
+    const std::wstring path = dir.path + L"\\tool.exe\\..\\T0002\\user.ini";
+    FontMap scheme = Classic();
+    const Outcome outcome = RewriteFile(path, scheme);
+    EXPECT_TRUE(outcome.succeeded);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_EQ(kSampleClassic, ReadBytes(dir.path + L"\\T0002\\user.ini"));
+    EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(dir.path + L"\\T0002"));
+}
+
+TEST(WriteLines, ReadOnlyFileIsRefusedEvenWhereWineAsRootCouldWriteIt) {
+    TempDir dir;
+    const std::wstring path = dir.path + L"\\user.ini";
+    WriteBytes(path, kSample);
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ExpectRefused(WriteWatched(path, kSampleClassic), path, kSample);
+    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+}
+
+namespace {
+
+// Sets the stop event at the end of the scope, so the holder ends whatever the test did.
+struct StopSetter {
+    void operator()(HANDLE event) const {
+        SetEvent(event);
+        CloseHandle(event);
+    }
+};
+
+} // namespace
+
+TEST(WriteLines, FileHeldByAnotherProcessWithReadSharingIsRefused) {
+    TempDir dir;
+    const std::wstring path = dir.path + L"\\user.ini";
+    WriteBytes(path, kSample);
+    const std::wstring events = L"fontswitch-holder-" + std::to_wstring(GetCurrentProcessId());
+    UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, (events + L"-ready").c_str()));
+    std::unique_ptr<void, StopSetter> stop(
+        CreateEventW(nullptr, TRUE, FALSE, (events + L"-stop").c_str()));
+    ASSERT_TRUE(ready && stop);
+    std::optional<ChildProcess> holder =
+        StartProcess(ExeDir() + L"\\file_holder.exe", L"\"" + path + L"\" " + events, L"");
+    ASSERT_TRUE(holder) << "file_holder.exe beside the tests";
+    const HANDLE waits[] = {ready.get(), holder->process.get()};
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, 20000))
+        << "the holder did not report the file open";
+
+    const Outcome outcome = WriteWatched(path, kSampleClassic);
+    SetEvent(stop.get());
+    EXPECT_EQ(0u, WaitForExit(*holder, 20000)) << "the holder ends when told";
+    ExpectRefused(outcome, path, kSample);
+}
+
+namespace {
+
+struct TreeRemover {
+    void operator()(const std::wstring* path) const { RemoveTree(*path); }
+};
+
+// Writes to `path` until the disk takes no more.
+void FillDisk(const std::wstring& path) {
+    UniqueHandle file = AdoptHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::string block(4096, 'f');
+    DWORD written = 0;
+    while (file && WriteFile(file.get(), block.data(), 4096, &written, nullptr) && written == 4096)
+        continue;
+}
+
+} // namespace
+
+TEST(WriteLines, FullDiskLeavesTheFileUnchanged) {
+    wchar_t unixPath[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"FONTSWITCH_FULL_DISK_DIR", unixPath, MAX_PATH))
+        GTEST_SKIP() << "FONTSWITCH_FULL_DISK_DIR is unset: scripts/test.sh mounts a small tmpfs "
+                        "there only when it runs as root";
+    std::wstring disk = L"Z:" + std::wstring(unixPath);
+    std::replace(disk.begin(), disk.end(), L'/', L'\\');
+    const std::wstring root = disk + L"\\user-ini-" + std::to_wstring(GetCurrentProcessId());
+    std::unique_ptr<const std::wstring, TreeRemover> cleanup(&root);
+    MakeDirs(root + L"\\T0002");
+    const std::wstring path = root + L"\\T0002\\user.ini";
+    WriteBytes(path, kSample);
+    ASSERT_EQ(kSample, ReadBytes(path));
+    FillDisk(root + L"\\filler.bin");
+    ULARGE_INTEGER available{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW((root + L"\\").c_str(), &available, nullptr, nullptr));
+    ASSERT_LT(available.QuadPart, kSampleClassic.size()) << "the disk should be full";
+
+    ExpectRefused(WriteWatched(path, kSampleClassic), path, kSample);
+}

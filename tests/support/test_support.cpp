@@ -152,8 +152,49 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-// Compares the box's icon with the system icons by their pixels, which also works for a
-// box of another process.
+// A 32-bit top-down bitmap selected into a memory device context.
+struct MemoryBitmap {
+    MemoryBitmap(int width, int height) : pixelCount(static_cast<size_t>(width) * height) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        previous = SelectObject(dc, bitmap);
+    }
+    ~MemoryBitmap() {
+        SelectObject(dc, previous);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    MemoryBitmap(const MemoryBitmap&) = delete;
+    MemoryBitmap& operator=(const MemoryBitmap&) = delete;
+
+    // The pixels as RGB values (the bitmap holds them as 0xAARRGGBB).
+    std::vector<COLORREF> Colors() const {
+        GdiFlush();
+        std::vector<COLORREF> colors(pixelCount);
+        if (!bits)
+            return colors;
+        const auto* pixel = static_cast<const DWORD*>(bits);
+        for (size_t i = 0; i < pixelCount; ++i)
+            colors[i] = RGB((pixel[i] >> 16) & 0xFF, (pixel[i] >> 8) & 0xFF, pixel[i] & 0xFF);
+        return colors;
+    }
+
+    size_t pixelCount;
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+    void* bits = nullptr;
+};
+
+// Compares the box's icon with the system icons by their pixels. GetIconInfo works for an
+// icon of this process; an icon of another process (wine keeps icons per process) is compared
+// as the screen shows it with each system icon drawn on the same background.
 std::vector<unsigned char> IconPixels(HICON icon) {
     std::vector<unsigned char> pixels;
     ICONINFO info{};
@@ -171,17 +212,56 @@ std::vector<unsigned char> IconPixels(HICON icon) {
     return pixels;
 }
 
-UINT IdentifyIcon(HICON icon) {
+const std::pair<LPCWSTR, UINT> kSystemIcons[] = {{IDI_ERROR, MB_ICONERROR},
+                                                 {IDI_WARNING, MB_ICONWARNING},
+                                                 {IDI_INFORMATION, MB_ICONINFORMATION},
+                                                 {IDI_QUESTION, MB_ICONQUESTION}};
+
+UINT IdentifyOwnIcon(HICON icon) {
     std::vector<unsigned char> pixels = IconPixels(icon);
     if (pixels.empty())
         return 0;
-    const std::pair<LPCWSTR, UINT> known[] = {{IDI_ERROR, MB_ICONERROR},
-                                              {IDI_WARNING, MB_ICONWARNING},
-                                              {IDI_INFORMATION, MB_ICONINFORMATION},
-                                              {IDI_QUESTION, MB_ICONQUESTION}};
-    for (const auto& [id, flag] : known)
+    for (const auto& [id, flag] : kSystemIcons)
         if (IconPixels(LoadIconW(nullptr, id)) == pixels)
             return flag;
+    return 0;
+}
+
+std::vector<COLORREF> DrawIconOn(LPCWSTR id, COLORREF background, int width, int height) {
+    MemoryBitmap image(width, height);
+    UniqueBrush brush(CreateSolidBrush(background));
+    RECT all{0, 0, width, height};
+    FillRect(image.dc, &all, brush.get());
+    DrawIconEx(image.dc, 0, 0, LoadIconW(nullptr, id), 0, 0, 0, nullptr, DI_NORMAL);
+    return image.Colors();
+}
+
+bool LooksAlike(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+    if (a.size() != b.size() || a.empty())
+        return false;
+    size_t differing = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto apart = [](int x, int y) { return x - y > 8 || y - x > 8; };
+        if (apart(GetRValue(a[i]), GetRValue(b[i])) || apart(GetGValue(a[i]), GetGValue(b[i])) ||
+            apart(GetBValue(a[i]), GetBValue(b[i])))
+            ++differing;
+    }
+    return differing * 50 <= a.size(); // at most 2 % of the pixels
+}
+
+UINT IdentifyIconOnScreen(HWND iconControl) {
+    RECT area{};
+    GetWindowRect(iconControl, &area);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    // The box may not have been painted yet: look again for up to two seconds.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::vector<COLORREF> shown = CaptureScreen(area);
+        if (!shown.empty())
+            for (const auto& [id, flag] : kSystemIcons)
+                if (LooksAlike(shown, DrawIconOn(id, shown.front(), width, height)))
+                    return flag;
+        Sleep(20);
+    }
     return 0;
 }
 
@@ -195,14 +275,29 @@ SeenBox ReadMessageBox(HWND box) {
     HWND iconControl = GetDlgItem(box, 0x14);
     if (!iconControl)
         iconControl = GetDlgItem(box, 0x440);
-    if (iconControl)
-        seen.icon = IdentifyIcon(reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0)));
+    if (!iconControl)
+        return seen;
+    seen.icon =
+        IdentifyOwnIcon(reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0)));
+    if (!seen.icon)
+        seen.icon = IdentifyIconOnScreen(iconControl);
     return seen;
 }
 
 void PressOk(HWND box) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+std::vector<COLORREF> CaptureScreen(const RECT& area) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return {};
+    MemoryBitmap image(width, height);
+    HDC screen = GetDC(nullptr);
+    BitBlt(image.dc, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    return image.Colors();
 }
 
 std::vector<SeenBox> CollectMessageBoxes(const std::function<void()>& action) {

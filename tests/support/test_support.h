@@ -52,8 +52,13 @@ struct SeenBox {
 
 // Visible message boxes (class #32770) of a process.
 std::vector<HWND> FindMessageBoxes(DWORD processId);
+// The icon of a box of another process is read from the screen, which needs the calling
+// process to be DPI-aware when the system DPI is not 96.
 SeenBox ReadMessageBox(HWND box);
 void PressOk(HWND box);
+
+// The screen's pixels in `area` (screen coordinates), row by row, as RGB values.
+std::vector<COLORREF> CaptureScreen(const RECT& area);
 
 // Runs `action` on this thread while a watcher thread records every message box this process
 // shows and presses its OK button. Returns the boxes in the order they appeared.

@@ -1,0 +1,608 @@
+#include "e2e_driver.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <iomanip>
+#include <sstream>
+
+namespace {
+
+// Window and screen coordinates of other processes are read unscaled only by a DPI-aware
+// process, as the tool itself is.
+[[maybe_unused]] const bool kDpiAware = SetProcessDPIAware() != FALSE;
+
+std::string DescribeOpenBoxes(DWORD processId) {
+    std::string description;
+    for (HWND box : FindMessageBoxes(processId))
+        description += "\n  open box \"" + Narrow(WindowText(box)) + "\": \"" +
+                       Narrow(WindowText(GetDlgItem(box, 0xFFFF))) + "\"";
+    return description;
+}
+
+std::string IconName(UINT icon) {
+    switch (icon) {
+    case MB_ICONERROR:
+        return "error";
+    case MB_ICONWARNING:
+        return "warning";
+    case MB_ICONINFORMATION:
+        return "information";
+    case MB_ICONQUESTION:
+        return "question";
+    default:
+        return "unknown (" + std::to_string(icon) + ")";
+    }
+}
+
+std::wstring Widen(std::string_view utf8) {
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    text.data(), static_cast<int>(text.size())));
+    return text;
+}
+
+void SnapshotInto(const std::wstring& folder, const std::wstring& relative,
+                  std::map<std::wstring, FileState>& files) {
+    WIN32_FIND_DATAW entry;
+    HANDLE found = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (found == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            files[relative + name + L"\\"] = FileState{{}, entry.dwFileAttributes};
+            SnapshotInto(path, relative + name + L"\\", files);
+        } else {
+            files[relative + name] = FileState{ReadBytes(path), entry.dwFileAttributes};
+        }
+    } while (FindNextFileW(found, &entry));
+    FindClose(found);
+}
+
+// The key a line sets, or nothing for blank lines, comments and lines without "=".
+std::optional<std::string_view> KeyOfLine(std::string_view line) {
+    auto trim = [](std::string_view text) {
+        const char* blanks = " \t\r\n";
+        const size_t first = text.find_first_not_of(blanks);
+        if (first == std::string_view::npos)
+            return std::string_view{};
+        return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    };
+    const std::string_view text = trim(line);
+    if (text.empty() || text[0] == ';' || text[0] == '#' || text.find('=') == text.npos)
+        return std::nullopt;
+    return trim(text.substr(0, text.find('=')));
+}
+
+// The thirty values of a scheme, in the bytes written to the file (GBK face names).
+std::map<std::string, std::string, std::less<>> SchemeValues(bool classic) {
+    const std::string songti = "\xCB\xCE\xCC\xE5";                // 宋体
+    const std::string yahei = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA"; // 微软雅黑
+    const std::string classicFaces[10] = {"System", "Arial", songti,  "Arial", songti,
+                                          "Arial",  yahei,   "Arial", "Arial", yahei};
+    const char* classicSizes[10] = {"-13", "-12", "14",  "-12", "14",
+                                    "-12", "-18", "-12", "-12", "-22"};
+    const char* hdSizes[10] = {"-12", "-10", "-14", "-12", "-12",
+                               "-12", "-14", "-12", "-10", "-16"};
+    std::map<std::string, std::string, std::less<>> values;
+    for (int slot = 1; slot <= 10; ++slot) {
+        const std::string n = std::to_string(slot);
+        values["FONTNAME" + n] = classic ? classicFaces[slot - 1] : slot == 3 ? songti : yahei;
+        values["FONTSIZE" + n] = classic ? classicSizes[slot - 1] : hdSizes[slot - 1];
+        values["FontWeigth" + n] = "400";
+    }
+    return values;
+}
+
+std::wstring TwoDigits(int value) {
+    return (value < 10 ? L"0" : L"") + std::to_wstring(value);
+}
+
+ULONGLONG ToTicks(const SYSTEMTIME& time) {
+    FILETIME file{};
+    SystemTimeToFileTime(&time, &file);
+    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+bool IsLeftoverName(std::wstring name) {
+    for (wchar_t& c : name)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return name == L"tessalyfontswitch.exe" || name == L"stand_in_host.exe" ||
+           name.find(L"tdxw") != name.npos || name.find(L"通达信") != name.npos;
+}
+
+} // namespace
+
+// ---- Waiting
+
+testing::AssertionResult WaitUntil(const std::string& what, const std::function<bool()>& done,
+                                   DWORD timeoutMs, DWORD watched) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() > deadline)
+            return testing::AssertionFailure()
+                   << "timed out after " << timeoutMs << " ms waiting for " << what
+                   << (watched ? DescribeOpenBoxes(watched) : "");
+        Sleep(20);
+    }
+    return testing::AssertionSuccess();
+}
+
+// ---- Host installations
+
+Installation LayOut(const std::wstring& base, const InstallationSpec& spec) {
+    Installation at;
+    at.root = base + L"\\" + spec.rootName;
+    switch (spec.layout) {
+    case Layout::Root:
+        at.toolDir = at.root;
+        break;
+    case Layout::Vantiro:
+        at.toolDir = at.root + L"\\Vantiro";
+        break;
+    case Layout::DeepVantiro:
+        at.toolDir = at.root + L"\\Vantiro\\a\\b";
+        break;
+    }
+    at.toolExe = at.toolDir + L"\\TessalyFontSwitch.exe";
+    at.userIni = at.root + L"\\T0002\\user.ini";
+    at.hostExe = at.root + L"\\tdxw.exe";
+    MakeDirs(at.root + L"\\T0002");
+    MakeDirs(at.toolDir);
+    if (spec.userIni)
+        WriteBytes(at.userIni, *spec.userIni);
+    if (spec.withHost) {
+        EXPECT_TRUE(PlaceStandInHost(at.hostExe)) << "placing the stand-in host";
+    }
+    EXPECT_TRUE(
+        CopyFileW((ExeDir() + L"\\TessalyFontSwitch.exe").c_str(), at.toolExe.c_str(), FALSE))
+        << "copying the tool to " << Narrow(at.toolExe);
+    if (spec.withDecoys) {
+        MakeDirs(base + L"\\T0002");
+        WriteBytes(base + L"\\T0002\\user.ini", "[SCREEN]\r\nFONTNAME1=Decoy\r\n");
+        EXPECT_TRUE(PlaceStandInHost(base + L"\\tdxw.exe")) << "placing the decoy host";
+    }
+    return at;
+}
+
+bool PlaceStandInHost(const std::wstring& target) {
+    return CopyFileW((ExeDir() + L"\\stand_in_host.exe").c_str(), target.c_str(), FALSE) != 0;
+}
+
+std::optional<HostRun> ReadHostRun(const std::wstring& hostExe) {
+    const std::wstring record = hostExe + L".ran";
+    if (!PathExists(record))
+        return std::nullopt;
+    const std::string text = ReadBytes(record);
+    const size_t first = text.find('\n');
+    const size_t second = first == text.npos ? text.npos : text.find('\n', first + 1);
+    if (second == text.npos)
+        return std::nullopt;
+    return HostRun{Widen(text.substr(0, first)), Widen(text.substr(first + 1, second - first - 1))};
+}
+
+std::map<std::wstring, FileState> SnapshotTree(const std::wstring& folder) {
+    std::map<std::wstring, FileState> files;
+    SnapshotInto(folder, L"", files);
+    return files;
+}
+
+std::string DescribeChanges(const std::map<std::wstring, FileState>& before,
+                            const std::map<std::wstring, FileState>& after) {
+    std::string changes;
+    for (const auto& [path, state] : before) {
+        auto now = after.find(path);
+        if (now == after.end())
+            changes += "\n  removed " + Narrow(path);
+        else if (!(now->second == state))
+            changes += "\n  changed " + Narrow(path);
+    }
+    for (const auto& [path, state] : after)
+        if (!before.count(path))
+            changes += "\n  added " + Narrow(path);
+    return changes;
+}
+
+// ---- user.ini contents
+
+std::string Gbk(std::wstring_view text) {
+    std::string bytes(text.size() * 2, '\0');
+    bytes.resize(WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()),
+                                     bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                     nullptr));
+    return bytes;
+}
+
+std::string RealisticUserIni() {
+    std::string ini;
+    auto line = [&ini](std::string_view text) { ini.append(text).append("\r\n"); };
+    line("[Version]");
+    line("Version=7.65");
+    line("Build=20231108");
+    line("");
+    line("[USER]");
+    line("LastUser=" + Gbk(L"张三"));
+    line("Broker=" + Gbk(L"中信证券"));
+    line("; " + Gbk(L"以下为屏幕字体设置"));
+    line("[SCREEN]");
+    line(";FONTNAME1=Arial");
+    line("  #FONTSIZE2=9");
+    line("FONTNAME1=Fixedsys");
+    line("  FONTSIZE1 = -15 ; old");
+    line("FontWeigth1=700");
+    line("FONTNAME2\t=\t" + Gbk(L"宋体"));
+    line("FONTSIZE2=-12");
+    line("FontWeigth2=400");
+    line("FONTNAME3=" + Gbk(L"宋体"));
+    line("FONTSIZE3=12");
+    line("FontWeigth3=400");
+    line("FONTNAME4");
+    line("   ");
+    for (int slot = 4; slot <= 10; ++slot) {
+        const std::string n = std::to_string(slot);
+        line("FONTNAME" + n + "=" + Gbk(slot % 2 ? L"黑体" : L"楷体"));
+        line("FONTSIZE" + n + "=-" + std::to_string(10 + slot));
+        line("FontWeigth" + n + "=" + (slot == 7 ? "700" : "400"));
+    }
+    line("fontname3=lower case stays");
+    line("FontWeight1=not the host's spelling");
+    line("");
+    line("[OTHER]");
+    line("FONTNAME2=Courier New");
+    line("GridColor=" + Gbk(L"红色"));
+    line("[Window]");
+    line("Left=0");
+    line("Top=0");
+    return ini;
+}
+
+std::string ExpectedAfterSwitch(std::string_view content, bool classic) {
+    auto pending = SchemeValues(classic);
+    std::string expected;
+    for (size_t start = 0; start < content.size();) {
+        const size_t newline = content.find('\n', start);
+        const size_t end = newline == content.npos ? content.size() : newline + 1;
+        const std::string_view line = content.substr(start, end - start);
+        const std::optional<std::string_view> key = KeyOfLine(line);
+        auto entry = key ? pending.find(*key) : pending.end();
+        if (entry != pending.end()) {
+            expected += entry->first + "=" + entry->second + "\n";
+            pending.erase(entry);
+        } else {
+            expected += line;
+        }
+        start = end;
+    }
+    return expected;
+}
+
+testing::AssertionResult SameBytes(std::string_view expected, std::string_view actual) {
+    if (expected == actual)
+        return testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
+        ++at;
+    auto hex = [at](std::string_view bytes) {
+        std::ostringstream out;
+        const size_t from = at >= 16 ? at - 16 : 0;
+        for (size_t i = from; i < bytes.size() && i < at + 16; ++i)
+            out << (i == at ? "[" : "") << std::hex << std::setw(2) << std::setfill('0')
+                << (static_cast<unsigned>(bytes[i]) & 0xFF) << (i == at ? "]" : "") << ' ';
+        return out.str();
+    };
+    return testing::AssertionFailure()
+           << "bytes differ: expected " << expected.size() << " bytes, got " << actual.size()
+           << "; first difference at offset " << at << "\n  expected: " << hex(expected)
+           << "\n  actual:   " << hex(actual);
+}
+
+// ---- Backups
+
+std::vector<std::wstring> BackupNamesBetween(const SYSTEMTIME& from, const SYSTEMTIME& to) {
+    constexpr ULONGLONG kMinute = 60ull * 10000000ull;
+    std::vector<std::wstring> names;
+    const ULONGLONG last = ToTicks(to) / kMinute;
+    for (ULONGLONG minute = ToTicks(from) / kMinute; minute <= last; ++minute) {
+        const ULONGLONG ticks = minute * kMinute;
+        FILETIME file{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+        SYSTEMTIME time{};
+        FileTimeToSystemTime(&file, &time);
+        names.push_back(L"user." + std::to_wstring(time.wMonth) + L"-" + TwoDigits(time.wDay) +
+                        L"_" + TwoDigits(time.wHour) + TwoDigits(time.wMinute) + L"备份.ini");
+    }
+    return names;
+}
+
+// ---- Registry
+
+std::map<std::wstring, RegistryValue> ReadRegistryValues(const wchar_t* key) {
+    std::map<std::wstring, RegistryValue> values;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return values;
+    UniqueRegKey owner(opened);
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD nameLength = 16384, type = 0, size = 0;
+        if (RegEnumValueW(opened, index, name, &nameLength, nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS)
+            break;
+        RegistryValue value{type, std::string(size, '\0')};
+        RegQueryValueExW(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data.data()),
+                         &size);
+        value.data.resize(size);
+        values[std::wstring(name, nameLength)] = value;
+    }
+    return values;
+}
+
+static void SetRegistryValue(const wchar_t* key, const std::wstring& name, DWORD type,
+                             const void* data, DWORD size) {
+    HKEY opened = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &opened, nullptr))
+        << "opening HKCU\\" << Narrow(key);
+    UniqueRegKey owner(opened);
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(opened, name.c_str(), 0, type, static_cast<const BYTE*>(data), size))
+        << "setting " << Narrow(name);
+}
+
+void SetRegistryString(const wchar_t* key, const std::wstring& name, const std::wstring& text) {
+    SetRegistryValue(key, name, REG_SZ, text.c_str(),
+                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetRegistryDword(const wchar_t* key, const std::wstring& name, DWORD value) {
+    SetRegistryValue(key, name, REG_DWORD, &value, sizeof value);
+}
+
+void DeleteRegistryValue(const wchar_t* key, const std::wstring& name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS)
+        return;
+    UniqueRegKey owner(opened);
+    RegDeleteValueW(opened, name.c_str());
+}
+
+void DeleteRegistryValuesUnder(const wchar_t* key, const std::wstring& prefix) {
+    for (const auto& [name, value] : ReadRegistryValues(key))
+        if (name.compare(0, prefix.size(), prefix) == 0)
+            DeleteRegistryValue(key, name);
+}
+
+RegistryValue StringValue(const std::wstring& text) {
+    const char* bytes = reinterpret_cast<const char*>(text.c_str());
+    return RegistryValue{REG_SZ, std::string(bytes, (text.size() + 1) * sizeof(wchar_t))};
+}
+
+// ---- The tool through the window system
+
+HWND FindToolWindow(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        HWND window;
+    } search{processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != s->processId || !IsWindowVisible(window) ||
+                ClassName(window) != kToolClass)
+                return TRUE;
+            s->window = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.window;
+}
+
+testing::AssertionResult StartTool(const Installation& installation, RunningTool& tool) {
+    return StartTool(installation.toolExe, installation.toolDir, tool);
+}
+
+testing::AssertionResult StartTool(const std::wstring& exe, const std::wstring& currentDir,
+                                   RunningTool& tool) {
+    std::optional<ChildProcess> child = StartProcess(exe, L"", currentDir);
+    if (!child)
+        return testing::AssertionFailure() << "cannot start " << Narrow(exe);
+    tool.process = std::move(*child);
+    std::optional<DWORD> ended;
+    testing::AssertionResult shown = WaitUntil(
+        "the tool's visible window of class QorvelFontSwitcher",
+        [&] {
+            tool.window = FindToolWindow(tool.process.id);
+            ended = WaitForExit(tool.process, 0);
+            return tool.window || ended;
+        },
+        kWaitMs, tool.process.id);
+    if (shown && !tool.window)
+        return testing::AssertionFailure()
+               << "the tool ended with exit code " << *ended << " before showing its window";
+    // Shown is not finished: the window is scaled and laid out after ShowWindow.
+    if (shown && WaitForInputIdle(tool.process.process.get(), kWaitMs) != 0)
+        return testing::AssertionFailure()
+               << "timed out after " << kWaitMs << " ms waiting for the tool to wait for input";
+    return shown;
+}
+
+testing::AssertionResult ClickAndAnswer(const RunningTool& tool, int id, size_t count,
+                                        std::vector<SeenBox>& boxes) {
+    HWND button = GetDlgItem(tool.window, id);
+    if (!button)
+        return testing::AssertionFailure() << "the window has no control with id " << id;
+    PostMessageW(button, BM_CLICK, 0, 0);
+    for (size_t i = 1; i <= count; ++i) {
+        HWND box = nullptr;
+        testing::AssertionResult appeared =
+            WaitUntil("message box " + std::to_string(i) + " of " + std::to_string(count) +
+                          " after clicking button " + std::to_string(id),
+                      [&] {
+                          std::vector<HWND> open = FindMessageBoxes(tool.process.id);
+                          box = open.empty() ? nullptr : open.front();
+                          return box || WaitForExit(tool.process, 0);
+                      });
+        if (!appeared)
+            return appeared;
+        if (!box)
+            return testing::AssertionFailure()
+                   << "the tool ended before message box " << i << " of " << count;
+        boxes.push_back(ReadMessageBox(box));
+        PressOk(box);
+        testing::AssertionResult closed =
+            WaitUntil("message box \"" + Narrow(boxes.back().caption) + "\" to close after OK",
+                      [&] { return !IsWindow(box) || !IsWindowVisible(box); });
+        if (!closed)
+            return closed;
+    }
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult ExitsWith(const RunningTool& tool, DWORD expectedCode) {
+    std::optional<DWORD> code;
+    testing::AssertionResult ended = WaitUntil(
+        "the tool's process to end",
+        [&] { return (code = WaitForExit(tool.process, 0)).has_value(); }, kWaitMs,
+        tool.process.id);
+    if (!ended)
+        return ended;
+    if (*code != expectedCode)
+        return testing::AssertionFailure()
+               << "exit code " << *code << ", expected " << expectedCode;
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult StaysOpenQuietly(const RunningTool& tool, DWORD quietMs) {
+    const ULONGLONG until = GetTickCount64() + quietMs;
+    while (GetTickCount64() < until) {
+        if (std::optional<DWORD> code = WaitForExit(tool.process, 0))
+            return testing::AssertionFailure() << "the tool ended with exit code " << *code;
+        if (!FindMessageBoxes(tool.process.id).empty())
+            return testing::AssertionFailure()
+                   << "an unexpected message box:" << DescribeOpenBoxes(tool.process.id);
+        Sleep(20);
+    }
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult ClosesCleanly(const RunningTool& tool) {
+    PostMessageW(tool.window, WM_CLOSE, 0, 0);
+    return ExitsWith(tool, 0);
+}
+
+testing::AssertionResult IsBox(const SeenBox& box, std::wstring_view caption,
+                               std::wstring_view text, UINT icon) {
+    if (box.caption == caption && box.text == text && box.icon == icon)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure()
+           << "message box\n  caption \"" << Narrow(box.caption) << "\", text \""
+           << Narrow(box.text) << "\", icon " << IconName(box.icon) << "\nexpected\n  caption \""
+           << Narrow(caption) << "\", text \"" << Narrow(text) << "\", icon " << IconName(icon);
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+void PrintTo(const Placement& placement, std::ostream* out) {
+    *out << "(" << placement.x << ", " << placement.y << ", " << placement.width << " x "
+         << placement.height << ")";
+}
+
+Placement ChildPlacement(HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return Placement{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+Placement WindowPlacementOnScreen(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return Placement{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// ---- Clean slate
+
+void EndLeftoverProcesses() {
+    UniqueHandle snapshot = AdoptHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId() || !IsLeftoverName(entry.szExeFile))
+            continue;
+        UniqueHandle process(
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (!process)
+            continue;
+        TerminateProcess(process.get(), 99);
+        WaitForSingleObject(process.get(), 5000);
+    }
+}
+
+void ToolCase::SetUp() {
+    EndLeftoverProcesses();
+    SetRegistryDword(kPersonalizeKey, L"AppsUseLightTheme", 1);
+}
+
+void ToolCase::TearDown() {
+    EndLeftoverProcesses();
+    DeleteRegistryValuesUnder(kLayersKey, temp.path);
+}
+
+// ---- Shared steps and checks
+
+void ExpectSuccessfulSwitch(const Installation& installation, RunningTool& tool, bool classic,
+                            SwitchWindow& window) {
+    ASSERT_TRUE(StartTool(installation, tool));
+    std::vector<SeenBox> boxes;
+    GetLocalTime(&window.pressed);
+    ASSERT_TRUE(ClickAndAnswer(tool, classic ? kClassicButton : kHdButton, 1, boxes));
+    GetLocalTime(&window.reported);
+    EXPECT_TRUE(IsBox(boxes[0], L"成功！",
+                      classic ? L"字体已更新为：\n【经典字体】" : L"字体已更新为：\n【高清字体】",
+                      MB_ICONINFORMATION));
+    EXPECT_TRUE(ExitsWith(tool, 0));
+    ASSERT_TRUE(HostRan(installation.hostExe, kWaitMs)) << "the host was not started";
+    std::optional<HostRun> run = ReadHostRun(installation.hostExe);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(CSTR_EQUAL, CompareStringOrdinal(run->exePath.c_str(), -1,
+                                               installation.hostExe.c_str(), -1, TRUE))
+        << "the host ran as " << Narrow(run->exePath);
+    EXPECT_EQ(Narrow(installation.toolDir), Narrow(run->currentDir))
+        << "the host's current directory";
+}
+
+void ExpectOneBackup(const Installation& installation, const std::string& original,
+                     const SwitchWindow& window) {
+    const std::wstring folder = installation.root + L"\\T0002";
+    std::vector<std::wstring> names = ListFiles(folder);
+    ASSERT_EQ(2u, names.size()) << "files in T0002";
+    const std::wstring backup = names[0] == L"user.ini" ? names[1] : names[0];
+    std::vector<std::wstring> expected = BackupNamesBetween(window.pressed, window.reported);
+    EXPECT_NE(expected.end(), std::find(expected.begin(), expected.end(), backup))
+        << "backup name " << Narrow(backup) << ", expected " << Narrow(expected.front());
+    EXPECT_TRUE(SameBytes(original, ReadBytes(folder + L"\\" + backup))) << "the backup";
+}
+
+bool HostRan(const std::wstring& hostExe, DWORD waitMs) {
+    return WaitUntil(
+        "the host's record", [&] { return ReadHostRun(hostExe).has_value(); }, waitMs);
+}

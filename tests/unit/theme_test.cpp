@@ -44,13 +44,15 @@ struct SavedThemeKey {
                          nullptr, nullptr, nullptr, nullptr);
     }
     ~SavedThemeKey() {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPersonalize);
-        if (!existed)
+        if (!existed) {
+            RegDeleteTreeW(HKEY_CURRENT_USER, kPersonalize);
             return;
+        }
         HKEY key = nullptr;
         RegCreateKeyExW(HKEY_CURRENT_USER, kPersonalize, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                         nullptr);
         UniqueRegKey owner(key);
+        RegDeleteValueW(key, L"AppsUseLightTheme");
         for (const SavedValue& value : values)
             RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
                            static_cast<DWORD>(value.data.size()));

@@ -52,6 +52,7 @@ TEST(BackupPathFor, StemTimestampAndSuffixBesideTheSource) {
         {L"D:\\host\\tool.exe\\..\\T0002\\user.ini",
          L"D:\\host\\tool.exe\\..\\T0002\\user.1-04_0957备份.ini"},
         {L"D:\\host\\T0002/user.ini", L"D:\\host\\T0002/user.1-04_0957备份.ini"},
+        {L"D:\\host\\T0002.v2/user", L"D:\\host\\T0002.v2/user.1-04_0957备份.ini"},
         {L"D:\\host\\T0002\\user", L"D:\\host\\T0002\\user.1-04_0957备份.ini"},
         {L"D:\\host.v2\\T0002\\user", L"D:\\host.v2\\T0002\\user.1-04_0957备份.ini"},
         {L"D:\\host\\a.b.ini", L"D:\\host\\a.b.1-04_0957备份.ini"},

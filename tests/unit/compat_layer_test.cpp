@@ -14,13 +14,17 @@ struct RegValue {
     DWORD size = 0;    // bytes stored, terminating zero included
 };
 
-// The value of the Layers key, or nullopt when it does not exist.
+// The value of the Layers key as stored, or nullopt when it does not exist.
 std::optional<RegValue> ReadLayer(const std::wstring& name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return std::nullopt;
+    UniqueRegKey key(opened);
     RegValue value;
     wchar_t data[256] = {};
-    value.size = sizeof data;
-    if (RegGetValueW(HKEY_CURRENT_USER, kLayersKey, name.c_str(), RRF_RT_ANY | RRF_NOEXPAND,
-                     &value.type, data, &value.size) != ERROR_SUCCESS)
+    value.size = sizeof data - sizeof(wchar_t); // room for a terminator the value may lack
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &value.type,
+                         reinterpret_cast<BYTE*>(data), &value.size) != ERROR_SUCCESS)
         return std::nullopt;
     value.text = data;
     return value;

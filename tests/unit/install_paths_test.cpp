@@ -240,8 +240,8 @@ TEST(HostExeFullPath, SkipsADirectoryNamedTdxwExeAndResolvesTheDotDot) {
 
 TEST(LaunchHost, StartsTdxwInBothLayoutsAndEndsWithExitCode0) {
     TempDir tmp;
-    const std::wstring elsewhere = tmp.path + L"\\current";
-    MakeDirs(elsewhere);
+    // The tool runs in the bin folder (a folder of neither), and the host inherits it.
+    const std::wstring elsewhere = ExeDir();
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"\\host", L"\\Vantiro\\a\\tool.exe"},
         {L"\\root", L"\\tool.exe"},
@@ -257,7 +257,6 @@ TEST(LaunchHost, StartsTdxwInBothLayoutsAndEndsWithExitCode0) {
         ChildRun run = RunDismissingBoxes(tool, L"launch", elsewhere);
         EXPECT_EQ(std::optional<DWORD>(0), run.exitCode) << DescribeBoxes(run.boxes);
         EXPECT_TRUE(run.boxes.empty()) << DescribeBoxes(run.boxes);
-        // The host inherits the tool's current directory.
         EXPECT_EQ(RanRecord(root + L"\\tdxw.exe", elsewhere),
                   WaitForFile(root + L"\\tdxw.exe.ran", 10000).value_or("no .ran in 10 s"));
     }
@@ -271,9 +270,9 @@ TEST(LaunchHost, SkipsADirectoryNamedTdxwExeAtTheFirstCandidate) {
     const std::wstring tool = root + L"\\Vantiro\\tool.exe";
     MakeDirs(root + L"\\Vantiro");
     ASSERT_TRUE(PlaceHelper(L"host_probe", tool));
-    ChildRun run = RunDismissingBoxes(tool, L"launch", tmp.path);
+    ChildRun run = RunDismissingBoxes(tool, L"launch", ExeDir());
     EXPECT_EQ(std::optional<DWORD>(0), run.exitCode) << DescribeBoxes(run.boxes);
-    EXPECT_EQ(RanRecord(tmp.path + L"\\tdxw.exe", tmp.path),
+    EXPECT_EQ(RanRecord(tmp.path + L"\\tdxw.exe", ExeDir()),
               WaitForFile(tmp.path + L"\\tdxw.exe.ran", 10000).value_or("no .ran in 10 s"));
 }
 
@@ -285,7 +284,7 @@ TEST(LaunchHost, WithoutTdxwShowsNotFoundAndReturns) {
         SCOPED_TRACE(Narrow(tool));
         MakeDirs(tool.substr(0, tool.find_last_of(L'\\')));
         ASSERT_TRUE(PlaceHelper(L"host_probe", tool));
-        ChildRun run = RunDismissingBoxes(tool, L"launch", tmp.path);
+        ChildRun run = RunDismissingBoxes(tool, L"launch", ExeDir());
         EXPECT_EQ(std::optional<DWORD>(kLaunchReturned), run.exitCode) << "LaunchHost returned";
         ASSERT_EQ(1u, run.boxes.size()) << DescribeBoxes(run.boxes);
         EXPECT_EQ(L"错误", run.boxes[0].caption);
@@ -303,7 +302,7 @@ TEST(LaunchHost, FirstCandidateThatCannotStartIsReportedOnceAndTheSecondNotTried
     const std::wstring tool = root + L"\\Vantiro\\tool.exe";
     MakeDirs(root + L"\\Vantiro");
     ASSERT_TRUE(PlaceHelper(L"host_probe", tool));
-    ChildRun run = RunDismissingBoxes(tool, L"launch", tmp.path);
+    ChildRun run = RunDismissingBoxes(tool, L"launch", ExeDir());
     EXPECT_EQ(std::optional<DWORD>(kLaunchReturned), run.exitCode) << "LaunchHost returned";
     ASSERT_EQ(1u, run.boxes.size()) << DescribeBoxes(run.boxes);
     EXPECT_EQ(L"错误", run.boxes[0].caption);

@@ -72,7 +72,7 @@ size_t RewriteHead(std::string_view content, FontMap& scheme, std::string& head)
     return copied;
 }
 
-// wine as root writes read-only files where Windows refuses, so the attribute is checked here.
+// Checked before anything is written: wine as root writes read-only files where Windows refuses.
 bool IsReplaceable(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
 }
@@ -83,14 +83,6 @@ DWORD PickCreateAttributes(DWORD original) {
     const DWORD kept =
         original & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     return kept ? kept : FILE_ATTRIBUTE_NORMAL;
-}
-
-// Whether nobody holds the file against writing or renaming, which the replace needs. Asked
-// first, because wine's ReplaceFileW leaves a stray file behind when it meets such a holder.
-bool CanOpenForReplacing(const std::wstring& path) {
-    return AdoptHandle(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) != nullptr;
 }
 
 // Creates the file at `path` holding exactly `content`, flushed to the disk.
@@ -142,12 +134,20 @@ std::optional<std::string> RewriteLines(FILE* input, FontMap& scheme) {
 
 bool WriteLines(const std::wstring& path, std::string_view content) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (IsReplaceable(attributes) && CanOpenForReplacing(path)) {
-        const std::wstring temporary = path + L".tmp";
-        if (WriteNewFile(temporary, content, PickCreateAttributes(attributes)) &&
-            ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr))
+    if (IsReplaceable(attributes)) {
+        const std::wstring replacement = path + L".fontswitch-new";
+        // The replace moves the original here first; without such a name, a replace that fails
+        // after that step would lose it.
+        const std::wstring original = path + L".fontswitch-old";
+        if (WriteNewFile(replacement, content, PickCreateAttributes(attributes)) &&
+            ReplaceFileW(path.c_str(), replacement.c_str(), original.c_str(), 0, nullptr,
+                         nullptr)) {
+            DeleteFileW(original.c_str());
             return true;
-        DeleteFileW(temporary.c_str());
+        }
+        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) // moved aside, not back
+            MoveFileExW(original.c_str(), path.c_str(), 0);
+        DeleteFileW(replacement.c_str());
     }
     MessageBoxW(nullptr, L"无法写入配置文件 user.ini", L"错误提醒", MB_OK | MB_ICONERROR);
     return false;

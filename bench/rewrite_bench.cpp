@@ -63,10 +63,10 @@ double Median(std::vector<double> values) {
 double TimeSwitch(const std::wstring& path) {
     const double start = NowMs();
     FontMap scheme = MakeFontScheme(false).entries;
-    std::optional<std::string> content;
-    if (UniqueFile input{_wfopen(path.c_str(), L"rb")})
-        content = RewriteLines(input.get(), scheme);
-    if (!content || !WriteLines(path, *content))
+    UniqueFile input{_wfopen(path.c_str(), L"rb")};
+    const bool rewritten = input && RewriteLines(input.get(), scheme, path);
+    input.reset();
+    if (!rewritten || !WriteLines(path))
         return -1;
     return NowMs() - start;
 }

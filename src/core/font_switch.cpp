@@ -21,9 +21,9 @@ void WriteFontConfig(SchemeKind classic) {
     if (!BackupFile(userIni->path))
         return;
     FontScheme scheme = MakeFontScheme(classic);
-    std::optional<std::string> content = RewriteLines(userIni->file.get(), scheme.entries);
+    const bool rewritten = RewriteLines(userIni->file.get(), scheme.entries, userIni->path);
     userIni->file.reset();
-    if (!content || !WriteLines(userIni->path, *content))
+    if (!rewritten || !WriteLines(userIni->path))
         return;
     UpdateRegistry(classic);
     const std::wstring report = L"字体已更新为：\n【" + scheme.displayName + L"】";

@@ -4,13 +4,14 @@
 
 #include <windows.h>
 
-#include <io.h>
-
 #include <algorithm>
 
 namespace {
 
 constexpr std::string_view kBlanks = " \t\r\n";
+constexpr size_t kChunkSize = 64 * 1024;
+constexpr wchar_t kReadFailure[] = L"无法读取配置文件 user.ini";
+constexpr wchar_t kWriteFailure[] = L"无法写入配置文件 user.ini";
 
 // The key a line sets: empty for blank lines, comments and lines without "=".
 std::string_view FindLineKey(std::string_view line) {
@@ -31,48 +32,16 @@ size_t CountMaxGrowth(const FontMap& scheme) {
     return growth;
 }
 
-// The rest of `input` in one buffer with room for `spare` more bytes; nullopt when reading fails.
-std::optional<std::string> ReadAll(FILE* input, size_t spare) {
-    const long long length = _filelengthi64(_fileno(input));
-    // One byte more than the file holds, so that a single read normally meets end of file.
-    const size_t expected = length > 0 ? static_cast<size_t>(length) + 1 : 4096;
-    std::string content;
-    content.reserve(expected + spare);
-    content.resize(expected);
-    size_t used = fread(content.data(), 1, content.size(), input);
-    while (used == content.size()) { // the file grew while being read
-        content.resize(content.size() * 2);
-        used += fread(content.data() + used, 1, content.size() - used, input);
-    }
-    // A short read is complete only at end of file: wine's fread on a stream that cannot be
-    // read reports neither an error nor the end.
-    if (ferror(input) || !feof(input))
-        return std::nullopt;
-    content.resize(used);
-    return content;
+void ShowFailure(const wchar_t* text) {
+    MessageBoxW(nullptr, text, L"错误提醒", MB_OK | MB_ICONERROR);
 }
 
-// Appends to `head` the content rewritten up to the end of its last replaced line and returns
-// the offset from which the content stays as it is.
-size_t RewriteHead(std::string_view content, FontMap& scheme, std::string& head) {
-    size_t copied = 0; // content before this offset is already in `head`
-    size_t start = 0;
-    while (start < content.size() && !scheme.empty()) {
-        const size_t newline = content.find('\n', start);
-        const size_t end = newline == std::string_view::npos ? content.size() : newline + 1;
-        const auto entry = scheme.find(FindLineKey(content.substr(start, end - start)));
-        if (entry != scheme.end()) {
-            head.append(content.substr(copied, start - copied));
-            head.append(entry->first).append(1, '=').append(entry->second).append(1, '\n');
-            scheme.erase(entry);
-            copied = end;
-        }
-        start = end;
-    }
-    return copied;
+// Where RewriteLines puts the new content until WriteLines swaps it in.
+std::wstring NewFilePath(const std::wstring& path) {
+    return path + L".fontswitch-new";
 }
 
-// Checked before anything is written: wine as root writes read-only files where Windows refuses.
+// Checked before anything is replaced: wine as root writes read-only files where Windows refuses.
 bool IsReplaceable(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
 }
@@ -80,25 +49,55 @@ bool IsReplaceable(DWORD attributes) {
 // The attributes the new file starts with. ReplaceFileW carries the original's over on
 // Windows; wine's keeps the replacement's own, so the new file is created with them.
 DWORD PickCreateAttributes(DWORD original) {
+    if (original == INVALID_FILE_ATTRIBUTES)
+        return FILE_ATTRIBUTE_NORMAL;
     const DWORD kept =
         original & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     return kept ? kept : FILE_ATTRIBUTE_NORMAL;
 }
 
-// Creates the file at `path` holding exactly `content`, flushed to the disk.
-bool WriteNewFile(const std::wstring& path, std::string_view content, DWORD attributes) {
-    UniqueHandle file = AdoptHandle(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
-    if (!file)
-        return false;
-    while (!content.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size(), 1u << 30));
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(file.get(), content.data(), chunk, &written, nullptr) || written == 0)
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0)
             return false;
-        content.remove_prefix(written);
+        bytes.remove_prefix(written);
     }
-    return FlushFileBuffers(file.get()) != 0;
+    return true;
+}
+
+// Copies `input` rewritten to `output` through two reused buffers, whole lines at a time; only a
+// line longer than the buffer grows it. Returns the failure's message, or nullptr. Not flushed:
+// the swap is atomic and the backup beside it holds the old content, and a flush would cost
+// more than reading, writing and backing up the file together.
+const wchar_t* StreamRewritten(FILE* input, FontMap& scheme, HANDLE output) {
+    if (!output)
+        return kWriteFailure;
+    std::string buffer(kChunkSize, '\0');
+    std::string out;
+    out.reserve(kChunkSize + CountMaxGrowth(scheme));
+    size_t filled = 0;
+    for (;;) {
+        if (filled == buffer.size())
+            buffer.resize(buffer.size() * 2);
+        const size_t got = fread(buffer.data() + filled, 1, buffer.size() - filled, input);
+        filled += got;
+        const bool atEnd = got == 0;
+        // wine's fread on a stream that cannot be read reports neither an error nor the end.
+        if (atEnd && (ferror(input) || !feof(input)))
+            return kReadFailure;
+        const std::string_view data(buffer.data(), filled);
+        const size_t whole = atEnd ? filled : data.rfind('\n') + 1; // 0 while no LF came
+        RewriteContent(data.substr(0, whole), scheme, out);
+        if (!WriteAll(output, out))
+            return kWriteFailure;
+        if (atEnd)
+            return nullptr;
+        out.clear();
+        std::copy(buffer.begin() + whole, buffer.begin() + filled, buffer.begin());
+        filled -= whole;
+    }
 }
 
 } // namespace
@@ -110,45 +109,53 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-std::string RewriteContent(std::string_view content, FontMap& scheme) {
-    std::string output;
-    output.reserve(content.size() + CountMaxGrowth(scheme));
-    const size_t unchanged = RewriteHead(content, scheme, output);
-    output.append(content.substr(unchanged));
-    return output;
-}
-
-std::optional<std::string> RewriteLines(FILE* input, FontMap& scheme) {
-    std::optional<std::string> content = ReadAll(input, CountMaxGrowth(scheme));
-    if (!content) {
-        MessageBoxW(nullptr, L"无法读取配置文件 user.ini", L"错误提醒", MB_OK | MB_ICONERROR);
-        return std::nullopt;
-    }
-    // Rewritten in place, since the font keys stand near the top: only the rewritten head is
-    // built apart, and no second buffer of the file's size is touched.
-    std::string head;
-    const size_t unchanged = RewriteHead(*content, scheme, head);
-    content->replace(0, unchanged, head);
-    return content;
-}
-
-bool WriteLines(const std::wstring& path, std::string_view content) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (IsReplaceable(attributes)) {
-        const std::wstring replacement = path + L".fontswitch-new";
-        // The replace moves the original here first; without such a name, a replace that fails
-        // after that step would lose it.
-        const std::wstring original = path + L".fontswitch-old";
-        if (WriteNewFile(replacement, content, PickCreateAttributes(attributes)) &&
-            ReplaceFileW(path.c_str(), replacement.c_str(), original.c_str(), 0, nullptr,
-                         nullptr)) {
-            DeleteFileW(original.c_str());
-            return true;
+void RewriteContent(std::string_view lines, FontMap& scheme, std::string& out) {
+    size_t copied = 0; // lines before this offset are already in `out`
+    size_t start = 0;
+    while (start < lines.size() && !scheme.empty()) {
+        const size_t newline = lines.find('\n', start);
+        const size_t end = newline == std::string_view::npos ? lines.size() : newline + 1;
+        const auto entry = scheme.find(FindLineKey(lines.substr(start, end - start)));
+        if (entry != scheme.end()) {
+            out.append(lines.substr(copied, start - copied));
+            out.append(entry->first).append(1, '=').append(entry->second).append(1, '\n');
+            scheme.erase(entry);
+            copied = end;
         }
-        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) // moved aside, not back
-            MoveFileExW(original.c_str(), path.c_str(), 0);
-        DeleteFileW(replacement.c_str());
+        start = end;
     }
-    MessageBoxW(nullptr, L"无法写入配置文件 user.ini", L"错误提醒", MB_OK | MB_ICONERROR);
+    out.append(lines.substr(copied));
+}
+
+bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path) {
+    const std::wstring newFile = NewFilePath(path);
+    const wchar_t* failure = nullptr;
+    {
+        UniqueHandle output = AdoptHandle(
+            CreateFileW(newFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                        PickCreateAttributes(GetFileAttributesW(path.c_str())), nullptr));
+        failure = StreamRewritten(input, scheme, output.get());
+    }
+    if (!failure)
+        return true;
+    DeleteFileW(newFile.c_str());
+    ShowFailure(failure);
+    return false;
+}
+
+bool WriteLines(const std::wstring& path) {
+    const std::wstring newFile = NewFilePath(path);
+    // The replace moves the original here first; without such a name, a replace that fails
+    // after that step would lose it.
+    const std::wstring original = path + L".fontswitch-old";
+    if (IsReplaceable(GetFileAttributesW(path.c_str())) &&
+        ReplaceFileW(path.c_str(), newFile.c_str(), original.c_str(), 0, nullptr, nullptr)) {
+        DeleteFileW(original.c_str());
+        return true;
+    }
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) // moved aside, not back
+        MoveFileExW(original.c_str(), path.c_str(), 0);
+    DeleteFileW(newFile.c_str());
+    ShowFailure(kWriteFailure);
     return false;
 }

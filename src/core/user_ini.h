@@ -4,21 +4,23 @@
 #include "core/font_scheme.h"
 
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <string_view>
 
 // text without leading and trailing space, tab, CR and LF.
 std::string_view Trim(std::string_view text);
 
-// The whole content with the first line of each key in `scheme` replaced by key=value LF;
-// used keys are removed from `scheme`. Every other byte is kept.
-std::string RewriteContent(std::string_view content, FontMap& scheme);
+// Appends `lines` (whole lines: each ends after LF or at the end of `lines`) to `out` with the
+// first line of each key in `scheme` replaced by key=value LF; used keys are removed from
+// `scheme`. Every other byte is kept.
+void RewriteContent(std::string_view lines, FontMap& scheme, std::string& out);
 
-// Reads `input` (opened "rb") to its end and rewrites it. When reading fails it shows
-// "无法读取配置文件 user.ini" / "错误提醒" and returns nullopt, so nothing half-read is written.
-std::optional<std::string> RewriteLines(FILE* input, FontMap& scheme);
+// Streams `input` (opened "rb") through the line rules into a new file beside `path`. On failure
+// the new file is removed, "无法读取配置文件 user.ini" or "无法写入配置文件 user.ini" /
+// "错误提醒" is shown and false returned.
+bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path);
 
-// Replaces the file at `path` with `content` as a whole, keeping its attributes. On failure the
-// file is unchanged, "无法写入配置文件 user.ini" / "错误提醒" is shown and false returned.
-bool WriteLines(const std::wstring& path, std::string_view content);
+// Swaps the file RewriteLines made in for `path` as a whole, keeping its attributes. On failure
+// `path` is unchanged, the new file removed, "无法写入配置文件 user.ini" / "错误提醒" shown and
+// false returned.
+bool WriteLines(const std::wstring& path);

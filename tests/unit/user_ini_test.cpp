@@ -29,21 +29,21 @@ struct Outcome {
     std::vector<SeenBox> boxes;
 };
 
-// WriteLines with its message boxes recorded and dismissed.
-Outcome WriteWatched(const std::wstring& path, std::string_view content) {
-    Outcome outcome;
-    outcome.boxes = CollectMessageBoxes([&] { outcome.succeeded = WriteLines(path, content); });
-    return outcome;
+// RewriteContent over the whole content at once.
+std::string Rewritten(std::string_view content, FontMap& scheme) {
+    std::string out;
+    RewriteContent(content, scheme, out);
+    return out;
 }
 
 // The whole switch on a real file: open "rb", RewriteLines, close, WriteLines.
 Outcome RewriteFile(const std::wstring& path, FontMap& scheme) {
     Outcome outcome;
     outcome.boxes = CollectMessageBoxes([&] {
-        std::optional<std::string> content;
-        if (UniqueFile input{_wfopen(path.c_str(), L"rb")})
-            content = RewriteLines(input.get(), scheme);
-        outcome.succeeded = content && WriteLines(path, *content);
+        UniqueFile input{_wfopen(path.c_str(), L"rb")};
+        const bool rewritten = input && RewriteLines(input.get(), scheme, path);
+        input.reset();
+        outcome.succeeded = rewritten && WriteLines(path);
     });
     return outcome;
 }
@@ -78,11 +78,11 @@ TEST(Trim, StripsExactlySpaceTabCrAndLfFromBothEnds) {
 
 TEST(RewriteContent, KeyLinesBecomeKeyEqualsValueLfWhileOtherLinesKeepTheirBytes) {
     FontMap scheme = Classic();
-    EXPECT_EQ(kSampleClassic, RewriteContent(kSample, scheme));
+    EXPECT_EQ(kSampleClassic, Rewritten(kSample, scheme));
     EXPECT_EQ(27u, scheme.size()) << "the three used keys leave the map";
     EXPECT_FALSE(scheme.contains("FONTNAME1"));
     EXPECT_TRUE(scheme.contains("FONTNAME2"));
-    EXPECT_EQ("a=1\r\nFONTSIZE10=-22\n", RewriteContent("a=1\r\nFONTSIZE10 = 5", scheme))
+    EXPECT_EQ("a=1\r\nFONTSIZE10=-22\n", Rewritten("a=1\r\nFONTSIZE10 = 5", scheme))
         << "a replaced last line gains its LF; missing keys are not added";
 }
 
@@ -90,16 +90,15 @@ TEST(RewriteContent, CommentsAreSkippedAndTheNextKeyLineIsReplaced) {
     FontMap scheme = Classic();
     EXPECT_EQ(";FONTNAME1=Arial\r\n  ;FONTNAME1=Arial\r\n#FONTNAME1=x\n \t#FONTNAME1=x\n"
               "FONTNAME1=System\n",
-              RewriteContent(";FONTNAME1=Arial\r\n  ;FONTNAME1=Arial\r\n#FONTNAME1=x\n"
-                             " \t#FONTNAME1=x\n\tFONTNAME1\t=\tTerminal ; # old\r\n",
-                             scheme));
+              Rewritten(";FONTNAME1=Arial\r\n  ;FONTNAME1=Arial\r\n#FONTNAME1=x\n"
+                        " \t#FONTNAME1=x\n\tFONTNAME1\t=\tTerminal ; # old\r\n",
+                        scheme));
 }
 
 TEST(RewriteContent, OnlyTheFirstLineOfAKeyIsReplacedWhateverTheSection) {
     FontMap scheme = Classic();
-    EXPECT_EQ(
-        "[A]\r\nFONTNAME2=Arial\nFONTNAME2=b\r\n[B]\r\nFONTNAME2=c\r\n",
-        RewriteContent("[A]\r\nFONTNAME2=a\r\nFONTNAME2=b\r\n[B]\r\nFONTNAME2=c\r\n", scheme));
+    EXPECT_EQ("[A]\r\nFONTNAME2=Arial\nFONTNAME2=b\r\n[B]\r\nFONTNAME2=c\r\n",
+              Rewritten("[A]\r\nFONTNAME2=a\r\nFONTNAME2=b\r\n[B]\r\nFONTNAME2=c\r\n", scheme));
 }
 
 TEST(RewriteContent, LinesSettingNoSchemeKeyAreKeptByteForByte) {
@@ -119,16 +118,16 @@ TEST(RewriteContent, LinesSettingNoSchemeKeyAreKeptByteForByte) {
                                 "[FONTNAME1=x]\r\n"
                                 "\xC3\xFB\xB3\xC6=FONTNAME1=x"; // GBK key, no final line ending
     FontMap scheme = Classic();
-    EXPECT_EQ(content, RewriteContent(content, scheme));
+    EXPECT_EQ(content, Rewritten(content, scheme));
     EXPECT_EQ(Classic(), scheme) << "no key was used";
-    EXPECT_EQ("", RewriteContent("", scheme));
+    EXPECT_EQ("", Rewritten("", scheme));
 }
 
 TEST(RewriteContent, ZeroBytesInLinesSurvive) {
     FontMap scheme = Classic();
-    EXPECT_EQ("Name=a\0b\0\r\n\0FONTNAME1=x\r\nFONTNAME3\0=x\nFONTNAME2=Arial\nTail\0\0z"s,
-              RewriteContent(
-                  "Name=a\0b\0\r\n\0FONTNAME1=x\r\nFONTNAME3\0=x\nFONTNAME2=\0old\0\r\nTail\0\0z"s,
+    EXPECT_EQ(
+        "Name=a\0b\0\r\n\0FONTNAME1=x\r\nFONTNAME3\0=x\nFONTNAME2=Arial\nTail\0\0z"s,
+        Rewritten("Name=a\0b\0\r\n\0FONTNAME1=x\r\nFONTNAME3\0=x\nFONTNAME2=\0old\0\r\nTail\0\0z"s,
                   scheme));
     EXPECT_TRUE(scheme.contains("FONTNAME1")) << "a key behind a zero byte is not FONTNAME1";
 }
@@ -140,7 +139,7 @@ TEST(RewriteContent, LongLinesAreWholeLinesAndTheirTailsAreNoKeys) {
     const std::string longKey = "FONTNAME2=" + std::string(3000, '\xB0') + "\r\n";
     FontMap scheme = Classic();
     EXPECT_EQ(longLine + "FONTNAME2=Arial\nFONTNAME1=System\n",
-              RewriteContent(longLine + longKey + "FONTNAME1=Fixedsys\r\n", scheme));
+              Rewritten(longLine + longKey + "FONTNAME1=Fixedsys\r\n", scheme));
 }
 
 namespace {
@@ -225,7 +224,7 @@ GeneratedIni GenerateIni(std::mt19937& random, const FontMap& scheme) {
 
 } // namespace
 
-// Every fourth file also goes through a real file and RewriteLines, which rewrites in place.
+// Every fourth file also goes through a real file, RewriteLines and WriteLines.
 TEST(RewriteContent, RandomFilesChangeExactlyTheFirstLineOfEachPresentKey) {
     TempDir dir;
     const std::wstring path = dir.path + L"\\user.ini";
@@ -234,25 +233,50 @@ TEST(RewriteContent, RandomFilesChangeExactlyTheFirstLineOfEachPresentKey) {
         const FontMap original = MakeFontScheme(n % 2 == 0).entries;
         const GeneratedIni ini = GenerateIni(random, original);
         FontMap scheme = original;
-        ASSERT_EQ(ini.expected, RewriteContent(ini.content, scheme)) << "generated file " << n;
+        ASSERT_EQ(ini.expected, Rewritten(ini.content, scheme)) << "generated file " << n;
         ASSERT_EQ(ini.unused, scheme) << "generated file " << n;
         if (n % 4 != 0)
             continue;
         WriteBytes(path, ini.content);
-        UniqueFile input{_wfopen(path.c_str(), L"rb")};
-        ASSERT_TRUE(input);
         scheme = original;
-        std::optional<std::string> rewritten;
-        const auto boxes =
-            CollectMessageBoxes([&] { rewritten = RewriteLines(input.get(), scheme); });
-        ASSERT_TRUE(boxes.empty()) << "generated file " << n << ": " << Narrow(boxes[0].text);
-        ASSERT_EQ(ini.expected, rewritten) << "generated file " << n;
+        const Outcome outcome = RewriteFile(path, scheme);
+        ASSERT_TRUE(outcome.succeeded && outcome.boxes.empty()) << "generated file " << n;
+        ASSERT_EQ(ini.expected, ReadBytes(path)) << "generated file " << n;
         ASSERT_EQ(ini.unused, scheme) << "generated file " << n;
     }
 }
 
-// A pipe has no length to read ahead by, so the buffer has to grow while reading.
+// The file is read in pieces: lines across piece boundaries and lines longer than a piece come
+// out exactly as from one pass over the whole content.
+TEST(RewriteLines, LargeFilesComeOutAsFromOnePassOverTheWholeContent) {
+    TempDir dir;
+    const std::wstring path = dir.path + L"\\user.ini";
+    std::mt19937 random(7);
+    std::string content;
+    const FontMap hd = MakeFontScheme(false).entries;
+    while (content.size() < 300000)
+        content += GenerateIni(random, hd).content + "\r\n";
+    // A key line across the first 64 KiB boundary, one after a line of 200 KB, one at the end.
+    content.insert(65530, "\nFONTNAME4 = old\r\n");
+    std::string longLine(1, '\n');
+    longLine.append(200000, '\xB0').append("\nFONTSIZE9=1\r\n");
+    content.insert(100000, longLine);
+    content += "FontWeigth10=1";
+    FontMap whole = hd;
+    const std::string expected = Rewritten(content, whole);
+    WriteBytes(path, content);
+    FontMap scheme = hd;
+    const Outcome outcome = RewriteFile(path, scheme);
+    EXPECT_TRUE(outcome.succeeded && outcome.boxes.empty());
+    EXPECT_EQ(expected, ReadBytes(path));
+    EXPECT_EQ(whole, scheme);
+}
+
+// A pipe has no length and delivers in pieces of its own.
 TEST(RewriteLines, StreamOfUnknownLengthIsReadToItsEnd) {
+    TempDir dir;
+    const std::wstring path = dir.path + L"\\user.ini";
+    WriteBytes(path, "old");
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
@@ -271,12 +295,15 @@ TEST(RewriteLines, StreamOfUnknownLengthIsReadToItsEnd) {
         writer.reset();
     });
     FontMap scheme = Classic();
-    std::optional<std::string> rewritten;
-    const auto boxes = CollectMessageBoxes([&] { rewritten = RewriteLines(input.get(), scheme); });
-    input.reset(); // a feeder still writing then meets a broken pipe and ends
+    bool saved = false;
+    const auto boxes = CollectMessageBoxes([&] {
+        saved = RewriteLines(input.get(), scheme, path);
+        input.reset(); // a feeder still writing then meets a broken pipe and ends
+        saved = saved && WriteLines(path);
+    });
     feeder.join();
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(filler + "FONTNAME1=System\n", rewritten.value_or("nothing"));
+    EXPECT_TRUE(saved && boxes.empty());
+    EXPECT_EQ(filler + "FONTNAME1=System\n", ReadBytes(path));
 }
 
 // Windows' fread reports an error on a stream opened for appending; wine's reports neither an
@@ -288,9 +315,12 @@ TEST(RewriteLines, StreamThatCannotBeReadIsReportedAndNothingReturned) {
     UniqueFile writeOnly{_wfopen(path.c_str(), L"ab")};
     ASSERT_TRUE(writeOnly);
     FontMap scheme = Classic();
-    std::optional<std::string> content;
-    auto boxes = CollectMessageBoxes([&] { content = RewriteLines(writeOnly.get(), scheme); });
-    EXPECT_FALSE(content);
+    bool rewritten = true;
+    auto boxes =
+        CollectMessageBoxes([&] { rewritten = RewriteLines(writeOnly.get(), scheme, path); });
+    writeOnly.reset();
+    EXPECT_FALSE(rewritten);
+    EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(dir.path)) << "no new file left";
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ(L"错误提醒", boxes[0].caption);
     EXPECT_EQ(L"无法读取配置文件 user.ini", boxes[0].text);
@@ -347,7 +377,8 @@ TEST(WriteLines, ReadOnlyFileIsRefusedEvenWhereWineAsRootCouldWriteIt) {
     const std::wstring path = dir.path + L"\\user.ini";
     WriteBytes(path, kSample);
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    ExpectRefused(WriteWatched(path, kSampleClassic), path, kSample);
+    FontMap scheme = Classic();
+    ExpectRefused(RewriteFile(path, scheme), path, kSample);
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
@@ -379,7 +410,8 @@ TEST(WriteLines, FileHeldByAnotherProcessWithReadSharingIsRefused) {
     ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, 20000))
         << "the holder did not report the file open";
 
-    const Outcome outcome = WriteWatched(path, kSampleClassic);
+    FontMap scheme = Classic();
+    const Outcome outcome = RewriteFile(path, scheme);
     SetEvent(stop.get());
     EXPECT_EQ(0u, WaitForExit(*holder, 20000)) << "the holder ends when told";
     ExpectRefused(outcome, path, kSample);
@@ -421,5 +453,6 @@ TEST(WriteLines, FullDiskLeavesTheFileUnchanged) {
     ASSERT_TRUE(GetDiskFreeSpaceExW((root + L"\\").c_str(), &available, nullptr, nullptr));
     ASSERT_LT(available.QuadPart, kSampleClassic.size()) << "the disk should be full";
 
-    ExpectRefused(WriteWatched(path, kSampleClassic), path, kSample);
+    FontMap scheme = Classic();
+    ExpectRefused(RewriteFile(path, scheme), path, kSample);
 }

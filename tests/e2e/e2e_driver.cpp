@@ -1,7 +1,5 @@
 #include "e2e_driver.h"
 
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <cwctype>
 #include <iomanip>
@@ -384,23 +382,8 @@ RegistryValue StringValue(const std::wstring& text) {
 // ---- The tool through the window system
 
 HWND FindToolWindow(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND window;
-    } search{processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s->processId || !IsWindowVisible(window) ||
-                ClassName(window) != kToolClass)
-                return TRUE;
-            s->window = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.window;
+    std::vector<HWND> windows = FindVisibleWindows(processId, kToolClass);
+    return windows.empty() ? nullptr : windows.front();
 }
 
 testing::AssertionResult StartTool(const Installation& installation, RunningTool& tool) {
@@ -506,12 +489,6 @@ testing::AssertionResult IsBox(const SeenBox& box, std::wstring_view caption,
            << Narrow(caption) << "\", text \"" << Narrow(text) << "\", icon " << IconName(icon);
 }
 
-std::wstring WindowText(HWND window) {
-    wchar_t text[1024] = {};
-    GetWindowTextW(window, text, 1024);
-    return text;
-}
-
 std::wstring ClassName(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);
@@ -539,17 +516,10 @@ Placement WindowPlacementOnScreen(HWND window) {
 // ---- Clean slate
 
 void EndLeftoverProcesses() {
-    UniqueHandle snapshot = AdoptHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot)
-        return;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ProcessID == GetCurrentProcessId() || !IsLeftoverName(entry.szExeFile))
+    for (const ProcessEntry& entry : ListProcesses()) {
+        if (entry.id == GetCurrentProcessId() || !IsLeftoverName(entry.exeName))
             continue;
-        UniqueHandle process(
-            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.id));
         if (!process)
             continue;
         TerminateProcess(process.get(), 99);

@@ -147,7 +147,6 @@ testing::AssertionResult ClosesCleanly(const RunningTool& tool);
 testing::AssertionResult IsBox(const SeenBox& box, std::wstring_view caption,
                                std::wstring_view text, UINT icon);
 
-std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 
 struct Placement {

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -123,34 +125,49 @@ std::optional<DWORD> WaitForExit(const ChildProcess& child, DWORD timeoutMs) {
     return code;
 }
 
-std::vector<HWND> FindMessageBoxes(DWORD processId) {
+std::vector<HWND> FindVisibleWindows(DWORD processId, std::wstring_view className) {
     struct Search {
         DWORD processId;
-        std::vector<HWND> boxes;
-    } search{processId, {}};
+        std::wstring_view className;
+        std::vector<HWND> windows;
+    } search{processId, className, {}};
     EnumWindows(
         [](HWND window, LPARAM context) -> BOOL {
             auto* s = reinterpret_cast<Search*>(context);
-            wchar_t className[16] = {};
-            GetClassNameW(window, className, 16);
+            wchar_t name[256] = {};
+            GetClassNameW(window, name, 256);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner == s->processId && IsWindowVisible(window) &&
-                std::wstring_view(className) == L"#32770")
-                s->boxes.push_back(window);
+            if (owner == s->processId && IsWindowVisible(window) && s->className == name)
+                s->windows.push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.boxes;
+    return search.windows;
 }
 
-namespace {
+std::vector<HWND> FindMessageBoxes(DWORD processId) {
+    return FindVisibleWindows(processId, L"#32770");
+}
 
 std::wstring WindowText(HWND window) {
     wchar_t text[1024] = {};
     GetWindowTextW(window, text, 1024);
     return text;
 }
+
+std::vector<ProcessEntry> ListProcesses() {
+    std::vector<ProcessEntry> processes;
+    UniqueHandle snapshot = AdoptHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        processes.push_back({entry.th32ProcessID, entry.szExeFile});
+    return processes;
+}
+
+namespace {
 
 // A 32-bit top-down bitmap selected into a memory device context.
 struct MemoryBitmap {

@@ -50,12 +50,22 @@ struct SeenBox {
     UINT icon = 0; // MB_ICONERROR, MB_ICONWARNING, MB_ICONINFORMATION, or 0 when unknown
 };
 
+// Visible top-level windows of a class that a process owns.
+std::vector<HWND> FindVisibleWindows(DWORD processId, std::wstring_view className);
 // Visible message boxes (class #32770) of a process.
 std::vector<HWND> FindMessageBoxes(DWORD processId);
+std::wstring WindowText(HWND window);
 // The icon of a box of another process is read from the screen, which needs the calling
 // process to be DPI-aware when the system DPI is not 96.
 SeenBox ReadMessageBox(HWND box);
 void PressOk(HWND box);
+
+struct ProcessEntry {
+    DWORD id = 0;
+    std::wstring exeName; // file name only
+};
+// Every process the system lists; empty when the list cannot be read.
+std::vector<ProcessEntry> ListProcesses();
 
 // The screen's pixels in `area` (screen coordinates), row by row, as RGB values.
 std::vector<COLORREF> CaptureScreen(const RECT& area);

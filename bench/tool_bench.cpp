@@ -1,0 +1,275 @@
+// The built tool against a minimal window program built the same way, side by side in one run:
+// the time from process start until the window is visible, the exe size, the peak working set,
+// and one whole switch driven through the window (click until the success box) on a 1 MB
+// user.ini against a plain copy of that file, with what each further MB costs (from 1 MB to
+// 10 MB). Prints medians, ratios and the targets.
+
+#include "test_support.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kRuns = 9;
+constexpr DWORD kTimeoutMs = 15000;
+constexpr size_t kMegabyte = 1024 * 1024;
+constexpr wchar_t kToolClass[] = L"QorvelFontSwitcher";
+constexpr wchar_t kMinimalClass[] = L"MinimalWindowBench";
+constexpr int kHdButton = 2;
+
+double NowMs() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+struct Run {
+    ChildProcess process;
+    HWND window = nullptr;
+    double startMs = 0;
+};
+
+void End(Run& run) {
+    if (run.window)
+        PostMessageW(run.window, WM_CLOSE, 0, 0);
+    if (!WaitForExit(run.process, 5000)) {
+        TerminateProcess(run.process.process.get(), 1);
+        WaitForExit(run.process, 5000);
+    }
+}
+
+// Starts the program and polls for its visible window; startMs counts from the start call.
+std::optional<Run> StartUntilVisible(const std::wstring& exe, const wchar_t* className,
+                                     const std::wstring& currentDir) {
+    const double start = NowMs();
+    std::optional<ChildProcess> child = StartProcess(exe, L"", currentDir);
+    if (!child)
+        return std::nullopt;
+    Run run{std::move(*child)};
+    for (;;) {
+        std::vector<HWND> shown = FindVisibleWindows(run.process.id, className);
+        if (!shown.empty()) {
+            run.window = shown.front();
+            break;
+        }
+        if (NowMs() - start > kTimeoutMs || WaitForExit(run.process, 0)) {
+            End(run);
+            return std::nullopt;
+        }
+        Sleep(1);
+    }
+    run.startMs = NowMs() - start;
+    return run;
+}
+
+// Read once the program waits for input, before it is closed.
+double PeakWorkingSetKb(const Run& run) {
+    WaitForInputIdle(run.process.process.get(), kTimeoutMs);
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(run.process.process.get(), &counters, sizeof counters);
+    return static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
+}
+
+double FileSizeKb(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return static_cast<double>(data.nFileSizeLow) / 1024.0;
+}
+
+struct StartFigures {
+    double startMs;
+    double peakKb;
+};
+
+// Medians over interleaved runs of both programs, after one unmeasured run of each.
+std::optional<std::pair<StartFigures, StartFigures>> MeasureStarts(const std::wstring& tool,
+                                                                   const std::wstring& minimal) {
+    std::vector<double> starts[2], peaks[2];
+    const std::pair<const std::wstring*, const wchar_t*> programs[2] = {{&tool, kToolClass},
+                                                                        {&minimal, kMinimalClass}};
+    for (int round = 0; round <= kRuns; ++round) {
+        for (int which = 0; which < 2; ++which) {
+            const auto& [exe, className] = programs[which];
+            std::optional<Run> run =
+                StartUntilVisible(*exe, className, exe->substr(0, exe->find_last_of(L'\\')));
+            if (!run)
+                return std::nullopt;
+            const double peak = PeakWorkingSetKb(*run);
+            End(*run);
+            if (round == 0)
+                continue;
+            starts[which].push_back(run->startMs);
+            peaks[which].push_back(peak);
+        }
+    }
+    return std::pair{StartFigures{Median(starts[0]), Median(peaks[0])},
+                     StartFigures{Median(starts[1]), Median(peaks[1])}};
+}
+
+// A host user.ini of at least `size` bytes: GBK text, CR LF, the font keys, other settings.
+std::string MakeUserIni(size_t size) {
+    std::string ini = "[Version]\r\nVersion=7.65\r\n[SCREEN]\r\n";
+    for (int slot = 1; slot <= 10; ++slot) {
+        const std::string n = std::to_string(slot);
+        ini += "FONTNAME" + n + "=\xCB\xCE\xCC\xE5\r\nFONTSIZE" + n + "=-12\r\nFontWeigth" + n +
+               "=400\r\n";
+    }
+    for (int i = 0; ini.size() < size; ++i)
+        ini += (i % 40 ? "" : "[Block" + std::to_string(i / 40) + "]\r\n") + "Item" +
+               std::to_string(i) + "=\xD7\xD4\xD1\xA1\xB9\xC9," + std::to_string(600000 + i) +
+               ",1,0\r\n";
+    return ini;
+}
+
+bool IsHostRunning() {
+    for (const ProcessEntry& entry : ListProcesses())
+        if (lstrcmpiW(entry.exeName.c_str(), L"tdxw.exe") == 0)
+            return true;
+    return false;
+}
+
+// One whole switch to HD in the host at `root` (root layout): from posting the click until the
+// success box shows. The tool is started before and ends after OK; the stand-in host it then
+// starts ends at once.
+std::optional<double> TimeSwitch(const std::wstring& root, const std::string& ini) {
+    const std::wstring folder = root + L"\\T0002";
+    for (const std::wstring& name : ListFiles(folder))
+        DeleteFileW((folder + L"\\" + name).c_str());
+    WriteBytes(folder + L"\\user.ini", ini);
+    // The previous switch's tool and host have ended (a running host would refuse the switch).
+    for (int i = 0; i < 500 && (IsHostRunning() || FindWindowW(kToolClass, nullptr)); ++i)
+        Sleep(10);
+    std::optional<Run> run = StartUntilVisible(root + L"\\TessalyFontSwitch.exe", kToolClass, root);
+    if (!run) {
+        std::printf("the tool did not show its window\n");
+        return std::nullopt;
+    }
+    WaitForInputIdle(run->process.process.get(), kTimeoutMs);
+    HWND box = nullptr;
+    const double start = NowMs();
+    PostMessageW(GetDlgItem(run->window, kHdButton), BM_CLICK, 0, 0);
+    for (std::vector<HWND> boxes; !box && NowMs() - start < kTimeoutMs; Sleep(1)) {
+        boxes = FindMessageBoxes(run->process.id);
+        box = boxes.empty() ? nullptr : boxes.front();
+    }
+    const double elapsed = NowMs() - start;
+    wchar_t caption[64] = {};
+    if (box) {
+        GetWindowTextW(box, caption, 64);
+        PressOk(box);
+    }
+    if (!WaitForExit(run->process, kTimeoutMs))
+        End(*run);
+    if (std::wstring_view(caption) != L"成功！") {
+        std::printf("the switch showed \"%s\" instead of the success box\n",
+                    Narrow(caption).c_str());
+        return std::nullopt;
+    }
+    return elapsed;
+}
+
+double TimeCopy(const std::wstring& from, const std::wstring& to) {
+    const double start = NowMs();
+    CopyFileW(from.c_str(), to.c_str(), FALSE);
+    const double elapsed = NowMs() - start;
+    DeleteFileW(to.c_str());
+    return elapsed;
+}
+
+struct SwitchFigures {
+    double switchMs;
+    double copyMs;
+};
+
+// Medians over interleaved switches and copies of a user.ini of `size` bytes.
+std::optional<SwitchFigures> MeasureSwitches(const std::wstring& root, size_t size) {
+    const std::string ini = MakeUserIni(size);
+    std::vector<double> switches, copies;
+    for (int i = 0; i < kRuns; ++i) {
+        std::optional<double> switched = TimeSwitch(root, ini);
+        if (!switched)
+            return std::nullopt;
+        switches.push_back(*switched);
+        WriteBytes(root + L"\\T0002\\user.ini", ini);
+        copies.push_back(TimeCopy(root + L"\\T0002\\user.ini", root + L"\\T0002\\copy.ini"));
+    }
+    return SwitchFigures{Median(switches), Median(copies)};
+}
+
+const char* Verdict(bool met) {
+    return met ? "met" : "MISSED";
+}
+
+} // namespace
+
+int main() {
+    const std::wstring bin = ExeDir();
+    const std::wstring tool = bin + L"\\TessalyFontSwitch.exe";
+    const std::wstring minimal = bin + L"\\minimal_window.exe";
+
+    const auto starts = MeasureStarts(tool, minimal);
+    if (!starts) {
+        std::printf("a program did not show its window\n");
+        return 1;
+    }
+    const auto& [toolStart, minimalStart] = *starts;
+    const double startRatio = toolStart.startMs / minimalStart.startMs;
+    std::printf("start until the window is visible, median of %d:\n"
+                "  tool %.1f ms, minimal %.1f ms, ratio %.2f (target at most 1.1: %s)\n",
+                kRuns, toolStart.startMs, minimalStart.startMs, startRatio,
+                Verdict(startRatio <= 1.1));
+
+    const double toolKb = FileSizeKb(tool), minimalKb = FileSizeKb(minimal);
+    std::printf(
+        "exe size:\n  tool %.1f KB, minimal %.1f KB, ratio %.2f (target under 300 KB: %s)\n",
+        toolKb, minimalKb, toolKb / minimalKb, Verdict(toolKb < 300));
+
+    const double extraKb = toolStart.peakKb - minimalStart.peakKb;
+    std::printf("peak working set, median of %d:\n"
+                "  tool %.0f KB, minimal %.0f KB, ratio %.2f, %.0f KB above (target under "
+                "1024 KB above: %s)\n",
+                kRuns, toolStart.peakKb, minimalStart.peakKb,
+                toolStart.peakKb / minimalStart.peakKb, extraKb, Verdict(extraKb < 1024));
+
+    TempDir temp;
+    const std::wstring root = temp.path + L"\\host";
+    MakeDirs(root + L"\\T0002");
+    if (!CopyFileW(tool.c_str(), (root + L"\\TessalyFontSwitch.exe").c_str(), FALSE) ||
+        !CopyFileW((bin + L"\\stand_in_host.exe").c_str(), (root + L"\\tdxw.exe").c_str(), FALSE)) {
+        std::printf("cannot lay out the host installation\n");
+        return 1;
+    }
+    const std::optional<SwitchFigures> small = MeasureSwitches(root, 0);
+    const std::optional<SwitchFigures> one = MeasureSwitches(root, kMegabyte);
+    const std::optional<SwitchFigures> ten = MeasureSwitches(root, 10 * kMegabyte);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER,
+                       L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers",
+                       (root + L"\\tdxw.exe").c_str());
+    if (!small || !one || !ten) {
+        std::printf("a switch failed\n");
+        return 1;
+    }
+    const double extraSwitch = (ten->switchMs - one->switchMs) / 9;
+    const double extraCopy = (ten->copyMs - one->copyMs) / 9;
+    std::printf("whole switch (click until the success box) against a plain copy, median of %d:\n"
+                "  %zu-byte user.ini: switch %.1f ms, copy %.2f ms\n"
+                "  1 MB user.ini: switch %.1f ms, copy %.2f ms, ratio %.1f\n"
+                "  10 MB user.ini: switch %.1f ms, copy %.2f ms, ratio %.1f\n"
+                "  each MB from 1 to 10 MB: switch %.2f ms, copy %.2f ms, ratio %.2f (target at "
+                "most 3: %s)\n",
+                kRuns, MakeUserIni(0).size(), small->switchMs, small->copyMs, one->switchMs,
+                one->copyMs, one->switchMs / one->copyMs, ten->switchMs, ten->copyMs,
+                ten->switchMs / ten->copyMs, extraSwitch, extraCopy, extraSwitch / extraCopy,
+                Verdict(extraSwitch <= 3 * extraCopy));
+    return 0;
+}

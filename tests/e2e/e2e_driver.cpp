@@ -107,6 +107,18 @@ ULONGLONG ToTicks(const SYSTEMTIME& time) {
     return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
 }
 
+void SetRegistryValue(const wchar_t* key, const std::wstring& name, DWORD type, const void* data,
+                      DWORD size) {
+    HKEY opened = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &opened, nullptr))
+        << "opening HKCU\\" << Narrow(key);
+    UniqueRegKey owner(opened);
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(opened, name.c_str(), 0, type, static_cast<const BYTE*>(data), size))
+        << "setting " << Narrow(name);
+}
+
 bool IsLeftoverName(std::wstring name) {
     for (wchar_t& c : name)
         c = static_cast<wchar_t>(std::towlower(c));
@@ -337,18 +349,6 @@ std::map<std::wstring, RegistryValue> ReadRegistryValues(const wchar_t* key) {
         values[std::wstring(name, nameLength)] = value;
     }
     return values;
-}
-
-static void SetRegistryValue(const wchar_t* key, const std::wstring& name, DWORD type,
-                             const void* data, DWORD size) {
-    HKEY opened = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &opened, nullptr))
-        << "opening HKCU\\" << Narrow(key);
-    UniqueRegKey owner(opened);
-    EXPECT_EQ(ERROR_SUCCESS,
-              RegSetValueExW(opened, name.c_str(), 0, type, static_cast<const BYTE*>(data), size))
-        << "setting " << Narrow(name);
 }
 
 void SetRegistryString(const wchar_t* key, const std::wstring& name, const std::wstring& text) {

@@ -140,7 +140,9 @@ TEST_F(SwitchRefused, ReportsMissingUserIniAndCreatesNothing) {
 
 // A read-only user.ini: the write error after the backup; user.ini, the registry and the
 // host untouched. (wine as root would write it; the tool checks the attribute itself.)
-TEST_F(ToolCase, ReadOnlyUserIniReportsTheWriteErrorAfterTheBackup) {
+using SwitchStops = ToolCase;
+
+TEST_F(SwitchStops, AtAReadOnlyUserIniAfterTheBackup) {
     const std::string original = RealisticUserIni();
     const Installation at = LayOut(temp.path, {.layout = Layout::Root, .userIni = original});
     SetFileAttributesW(at.userIni.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -166,7 +168,9 @@ TEST_F(ToolCase, ReadOnlyUserIniReportsTheWriteErrorAfterTheBackup) {
 
 // No tdxw.exe: the switch completes and the launch error follows; the tool stays open, and
 // the other button switches again, so user.ini ends with the second scheme.
-TEST_F(ToolCase, WithoutHostExeStaysOpenAndSwitchesAgain) {
+using SwitchWithoutHostExe = ToolCase;
+
+TEST_F(SwitchWithoutHostExe, StaysOpenAndSwitchesAgain) {
     const std::string original = RealisticUserIni();
     const Installation at =
         LayOut(temp.path, {.layout = Layout::Vantiro, .userIni = original, .withHost = false});

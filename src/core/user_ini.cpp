@@ -87,14 +87,19 @@ const wchar_t* StreamRewritten(FILE* input, FontMap& scheme, HANDLE output) {
         // wine's fread on a stream that cannot be read reports neither an error nor the end.
         if (atEnd && (ferror(input) || !feof(input)))
             return kReadFailure;
+        // Once every key is used, the rest passes through as it is, whole lines or not.
         const std::string_view data(buffer.data(), filled);
-        const size_t whole = atEnd ? filled : data.rfind('\n') + 1; // 0 while no LF came
-        RewriteContent(data.substr(0, whole), scheme, out);
-        if (!WriteAll(output, out))
+        const size_t whole = atEnd || scheme.empty() ? filled : data.rfind('\n') + 1;
+        std::string_view rewritten = data.substr(0, whole); // 0 bytes while no LF came
+        if (!scheme.empty()) {
+            out.clear();
+            RewriteContent(rewritten, scheme, out);
+            rewritten = out;
+        }
+        if (!WriteAll(output, rewritten))
             return kWriteFailure;
         if (atEnd)
             return nullptr;
-        out.clear();
         std::copy(buffer.begin() + whole, buffer.begin() + filled, buffer.begin());
         filled -= whole;
     }

@@ -1,7 +1,8 @@
 #include "host/install_paths.h"
 
+#include "scoped.h"
+
 #include <windows.h>
-#include <shellapi.h>
 
 #include <array>
 
@@ -92,8 +93,13 @@ std::wstring HostExeFullPath(const std::wstring& base) {
 }
 
 void RunProgramAndExit(const std::wstring& program) {
-    HINSTANCE started =
-        ShellExecuteW(nullptr, L"open", program.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // shell32 is loaded only here: linked, it would cost every start about a megabyte.
+    using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+    const UniqueLibrary shell32 = LoadSystemLibrary(L"shell32.dll");
+    const auto shellExecute = FindExport<ShellExecuteFunction>(shell32, "ShellExecuteW");
+    const HINSTANCE started = shellExecute ? shellExecute(nullptr, L"open", program.c_str(),
+                                                          nullptr, nullptr, SW_SHOWNORMAL)
+                                           : nullptr;
     if (reinterpret_cast<UINT_PTR>(started) > 32)
         ExitProcess(0);
     ShowError(L"无法启动目标程序。", L"错误");

@@ -2,8 +2,6 @@
 
 #include "scoped.h"
 
-#include <string>
-
 namespace {
 
 constexpr wchar_t kPersonalizeKey[] =
@@ -15,17 +13,6 @@ constexpr COLORREF kLightText = RGB(0, 0, 0);
 constexpr DWORD kUseImmersiveDarkMode = 20; // DWMWA_USE_IMMERSIVE_DARK_MODE
 
 using SetWindowAttributeFunction = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
-
-// dwmapi.dll is not a known DLL: loaded by name it would be searched in the tool's own folder
-// first, so it is loaded by its full path in the system folder only.
-UniqueLibrary LoadSystemDwmapi() {
-    wchar_t folder[MAX_PATH];
-    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return nullptr;
-    std::wstring path = std::wstring(folder, length) + L"\\dwmapi.dll";
-    return UniqueLibrary(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-}
 
 } // namespace
 
@@ -46,14 +33,12 @@ HBRUSH GetThemeBrush() {
 }
 
 void ApplyTitleBarTheme(HWND window) {
-    UniqueLibrary dwmapi = LoadSystemDwmapi();
-    if (!dwmapi)
+    // dwmapi.dll is not a known DLL: linked, it would be looked for beside the tool first.
+    const UniqueLibrary dwmapi = LoadSystemLibrary(L"dwmapi.dll");
+    const auto setAttribute =
+        FindExport<SetWindowAttributeFunction>(dwmapi, "DwmSetWindowAttribute");
+    if (!setAttribute)
         return;
-    FARPROC found = GetProcAddress(dwmapi.get(), "DwmSetWindowAttribute");
-    if (!found)
-        return;
-    auto setAttribute =
-        reinterpret_cast<SetWindowAttributeFunction>(reinterpret_cast<void (*)()>(found));
     BOOL dark = IsDarkThemeEnabled() ? TRUE : FALSE;
     setAttribute(window, kUseImmersiveDarkMode, &dark, sizeof dark);
 }

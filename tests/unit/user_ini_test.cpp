@@ -252,24 +252,30 @@ TEST(RewriteLines, LargeFilesComeOutAsFromOnePassOverTheWholeContent) {
     TempDir dir;
     const std::wstring path = dir.path + L"\\user.ini";
     std::mt19937 random(7);
-    std::string content;
     const FontMap hd = MakeFontScheme(false).entries;
-    while (content.size() < 300000)
-        content += GenerateIni(random, hd).content + "\r\n";
-    // A key line across the first 64 KiB boundary, one after a line of 200 KB, one at the end.
-    content.insert(65530, "\nFONTNAME4 = old\r\n");
+    // Keys early, as hosts write them, and then plain lines only.
+    std::string keysEarly;
+    while (keysEarly.size() < 300000)
+        keysEarly += GenerateIni(random, hd).content + "\r\nFiller=" + std::string(500, 'f');
+    // Keys late: across the first 64 KiB boundary, after a line of 200 KB, and at the very end.
+    std::string keysLate;
+    for (int i = 0; keysLate.size() < 300000; ++i)
+        keysLate += "Line" + std::to_string(i) + "=\xB0\xA1\r\n";
+    keysLate.insert(65530, "\nFONTNAME4 = old\r\n");
     std::string longLine(1, '\n');
     longLine.append(200000, '\xB0').append("\nFONTSIZE9=1\r\n");
-    content.insert(100000, longLine);
-    content += "FontWeigth10=1";
-    FontMap whole = hd;
-    const std::string expected = Rewritten(content, whole);
-    WriteBytes(path, content);
-    FontMap scheme = hd;
-    const Outcome outcome = RewriteFile(path, scheme);
-    EXPECT_TRUE(outcome.succeeded && outcome.boxes.empty());
-    EXPECT_EQ(expected, ReadBytes(path));
-    EXPECT_EQ(whole, scheme);
+    keysLate.insert(100000, longLine);
+    keysLate += "FontWeigth10=1";
+    for (const std::string& content : {keysEarly, keysLate}) {
+        FontMap whole = hd;
+        const std::string expected = Rewritten(content, whole);
+        WriteBytes(path, content);
+        FontMap scheme = hd;
+        const Outcome outcome = RewriteFile(path, scheme);
+        EXPECT_TRUE(outcome.succeeded && outcome.boxes.empty());
+        EXPECT_EQ(expected, ReadBytes(path));
+        EXPECT_EQ(whole, scheme);
+    }
 }
 
 // A pipe has no length and delivers in pieces of its own.

@@ -3,6 +3,7 @@
 // the ratio of what each extra MB costs. For scale it also times writing the same bytes to a new
 // file with FlushFileBuffers, the durable write the switch cannot go below.
 
+#include "bench_timing.h"
 #include "core/user_ini.h"
 #include "scoped.h"
 
@@ -45,18 +46,6 @@ bool WriteWhole(const std::wstring& path, const std::string& bytes, bool flush) 
            WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                      nullptr) &&
            written == bytes.size() && (!flush || FlushFileBuffers(file.get()));
-}
-
-double NowMs() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // One switch to HD on the file as the tool does it; negative when it failed.

@@ -5,6 +5,7 @@
 // 17 MB, enough for the slope to stand out of the jitter of a message box appearing). Prints
 // medians, ratios and the targets.
 
+#include "bench_timing.h"
 #include "test_support.h"
 
 #include <psapi.h>
@@ -21,18 +22,6 @@ constexpr size_t kMegabyte = 1024 * 1024;
 constexpr wchar_t kToolClass[] = L"QorvelFontSwitcher";
 constexpr wchar_t kMinimalClass[] = L"MinimalWindowBench";
 constexpr int kHdButton = 2;
-
-double NowMs() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 struct Run {
     ChildProcess process;

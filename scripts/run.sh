@@ -2,13 +2,8 @@
 # Builds the tool and runs it under wine in a sample host installation laid out in the build
 # folder. Without a display it runs under Xvfb, saves a screenshot and ends the tool.
 set -euo pipefail
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
-cd "$ROOT"
-
-bash scripts/deps.sh
-cmake --preset mingw -B "$BUILD_DIR" >/dev/null
-cmake --build "$BUILD_DIR" --target TessalyFontSwitch stand_in_host
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+build TessalyFontSwitch stand_in_host
 
 # Host root with T0002\user.ini (GBK, CR LF) and a stand-in tdxw.exe that leaves tdxw.exe.ran;
 # the tool in the Vantiro folder below it.
@@ -21,7 +16,6 @@ cp "$BUILD_DIR/bin/TessalyFontSwitch.exe" "$BUILD_DIR/bin/kzv.ico" "$HOST/Vantir
 echo "sample host installation: $HOST"
 
 had_display="${DISPLAY:-}"
-. scripts/wine-env.sh
 trap wine_session_stop EXIT
 wine_session_start
 cd "$HOST/Vantiro"

@@ -3,25 +3,14 @@
 # $BUILD_DIR/screenshots/<theme>-<dpi>.png. Reuses the wine session of scripts/test.sh when one
 # runs (DISPLAY set); otherwise starts its own. Leaves DPI and theme settings as it found them.
 set -euo pipefail
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
-. "$ROOT/scripts/wine-env.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 if [ -z "${DISPLAY:-}" ]; then
   trap wine_session_stop EXIT
   wine_session_start
 fi
 OUT="$BUILD_DIR/screenshots"
 mkdir -p "$OUT"
-DESKTOP='HKCU\Control Panel\Desktop'
 PERSONALIZE='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
-
-# The system DPI is read when the wineserver starts: set it, then restart the server.
-set_dpi() {
-  wine reg add "$DESKTOP" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
-  wineserver -k || true
-  wineserver -w
-  wineserver -p
-}
 
 tool_window() {
   xwininfo -root -tree 2>/dev/null | awk '/"Tessaly/ {print $1; exit}'
@@ -47,7 +36,7 @@ shot() { # file name, AppsUseLightTheme
 prior_theme=$(wine reg query "$PERSONALIZE" /v AppsUseLightTheme 2>/dev/null |
   awk '/AppsUseLightTheme/ {print $3}' | tr -d '\r' || true)
 for dpi in 96 144; do
-  set_dpi "$dpi"
+  wine_set_dpi "$dpi"
   shot "light-$dpi.png" 1
   shot "dark-$dpi.png" 0
 done
@@ -56,5 +45,5 @@ if [ -n "$prior_theme" ]; then
 else
   wine reg delete "$PERSONALIZE" /v AppsUseLightTheme /f >/dev/null 2>&1 || true
 fi
-set_dpi 96
+wine_set_dpi 96
 echo "screenshots: $OUT"

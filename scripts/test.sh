@@ -1,15 +1,8 @@
 #!/usr/bin/env bash
 # Builds the tool, the tests and the benchmarks, and runs every test under wine.
 set -euo pipefail
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
-cd "$ROOT"
-
-bash scripts/deps.sh
-cmake --preset mingw -B "$BUILD_DIR" >/dev/null
-cmake --build "$BUILD_DIR"
-
-. scripts/wine-env.sh
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+build
 
 # A small, full file system for the disk-full tests, where the machine allows mounting one.
 FULL_DISK_DIR="$BUILD_DIR/fulldisk"

@@ -45,9 +45,22 @@ wine_session_start() {
     rm -f "$fd_file"
   fi
   wine_prefix_ensure
+  wine_server_start
+}
+
+# A persistent wineserver, with wine's own services started now, detached from any output pipe
+# a test runner would wait on.
+wine_server_start() {
   wineserver -p
-  # Start wine's own services now, detached from any output pipe a test runner would wait on.
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Sets the system DPI, which the wineserver reads when it starts, and restarts the server.
+wine_set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+  wineserver -k || true
+  wineserver -w
+  wine_server_start
 }
 
 # Ends every wine process of the prefix and the Xvfb this session started.

@@ -17,11 +17,7 @@ if [ -f "$MAIN_PREFIX/.fontswitch-ready" ]; then cp -a "$MAIN_PREFIX" "$WINEPREF
 
 trap 'wine_session_stop; rm -rf "$WINEPREFIX"' EXIT
 wine_session_start
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null
-wineserver -k
-wineserver -w
-wineserver -p
-wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+wine_set_dpi "$DPI"
 
 export FONTSWITCH_E2E_EXPECT="$DPI $SCREEN_SIZE"
 wine "$EXE" "$@"

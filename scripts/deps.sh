@@ -8,7 +8,7 @@ PACKAGES=(
   googletest
   wine wine64
   xvfb xauth x11-utils
-  fonts-wqy-microhei fonts-wine
+  fonts-wqy-microhei
   locales
   imagemagick
 )

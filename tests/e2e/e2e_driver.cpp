@@ -107,18 +107,6 @@ ULONGLONG ToTicks(const SYSTEMTIME& time) {
     return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
 }
 
-void SetRegistryValue(const wchar_t* key, const std::wstring& name, DWORD type, const void* data,
-                      DWORD size) {
-    HKEY opened = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &opened, nullptr))
-        << "opening HKCU\\" << Narrow(key);
-    UniqueRegKey owner(opened);
-    EXPECT_EQ(ERROR_SUCCESS,
-              RegSetValueExW(opened, name.c_str(), 0, type, static_cast<const BYTE*>(data), size))
-        << "setting " << Narrow(name);
-}
-
 bool IsLeftoverName(std::wstring name) {
     for (wchar_t& c : name)
         c = static_cast<wchar_t>(std::towlower(c));
@@ -132,15 +120,10 @@ bool IsLeftoverName(std::wstring name) {
 
 testing::AssertionResult WaitUntil(const std::string& what, const std::function<bool()>& done,
                                    DWORD timeoutMs, DWORD watched) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() > deadline)
-            return testing::AssertionFailure()
-                   << "timed out after " << timeoutMs << " ms waiting for " << what
-                   << (watched ? DescribeOpenBoxes(watched) : "");
-        Sleep(20);
-    }
-    return testing::AssertionSuccess();
+    if (PollUntil(done, timeoutMs))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "timed out after " << timeoutMs << " ms waiting for "
+                                       << what << (watched ? DescribeOpenBoxes(watched) : "");
 }
 
 // ---- Host installations
@@ -167,21 +150,17 @@ Installation LayOut(const std::wstring& base, const InstallationSpec& spec) {
     if (spec.userIni)
         WriteBytes(at.userIni, *spec.userIni);
     if (spec.withHost) {
-        EXPECT_TRUE(PlaceStandInHost(at.hostExe)) << "placing the stand-in host";
+        EXPECT_TRUE(PlaceHelper(L"stand_in_host", at.hostExe)) << "placing the stand-in host";
     }
-    EXPECT_TRUE(
-        CopyFileW((ExeDir() + L"\\TessalyFontSwitch.exe").c_str(), at.toolExe.c_str(), FALSE))
+    EXPECT_TRUE(PlaceHelper(L"TessalyFontSwitch", at.toolExe))
         << "copying the tool to " << Narrow(at.toolExe);
     if (spec.withDecoys) {
         MakeDirs(base + L"\\T0002");
         WriteBytes(base + L"\\T0002\\user.ini", "[SCREEN]\r\nFONTNAME1=Decoy\r\n");
-        EXPECT_TRUE(PlaceStandInHost(base + L"\\tdxw.exe")) << "placing the decoy host";
+        EXPECT_TRUE(PlaceHelper(L"stand_in_host", base + L"\\tdxw.exe"))
+            << "placing the decoy host";
     }
     return at;
-}
-
-bool PlaceStandInHost(const std::wstring& target) {
-    return CopyFileW((ExeDir() + L"\\stand_in_host.exe").c_str(), target.c_str(), FALSE) != 0;
 }
 
 std::optional<HostRun> ReadHostRun(const std::wstring& hostExe) {
@@ -326,57 +305,6 @@ std::vector<std::wstring> BackupNamesBetween(const SYSTEMTIME& from, const SYSTE
                         L"_" + TwoDigits(time.wHour) + TwoDigits(time.wMinute) + L"备份.ini");
     }
     return names;
-}
-
-// ---- Registry
-
-std::map<std::wstring, RegistryValue> ReadRegistryValues(const wchar_t* key) {
-    std::map<std::wstring, RegistryValue> values;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return values;
-    UniqueRegKey owner(opened);
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[16384];
-        DWORD nameLength = 16384, type = 0, size = 0;
-        if (RegEnumValueW(opened, index, name, &nameLength, nullptr, &type, nullptr, &size) !=
-            ERROR_SUCCESS)
-            break;
-        RegistryValue value{type, std::string(size, '\0')};
-        RegQueryValueExW(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data.data()),
-                         &size);
-        value.data.resize(size);
-        values[std::wstring(name, nameLength)] = value;
-    }
-    return values;
-}
-
-void SetRegistryString(const wchar_t* key, const std::wstring& name, const std::wstring& text) {
-    SetRegistryValue(key, name, REG_SZ, text.c_str(),
-                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-void SetRegistryDword(const wchar_t* key, const std::wstring& name, DWORD value) {
-    SetRegistryValue(key, name, REG_DWORD, &value, sizeof value);
-}
-
-void DeleteRegistryValue(const wchar_t* key, const std::wstring& name) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS)
-        return;
-    UniqueRegKey owner(opened);
-    RegDeleteValueW(opened, name.c_str());
-}
-
-void DeleteRegistryValuesUnder(const wchar_t* key, const std::wstring& prefix) {
-    for (const auto& [name, value] : ReadRegistryValues(key))
-        if (name.compare(0, prefix.size(), prefix) == 0)
-            DeleteRegistryValue(key, name);
-}
-
-RegistryValue StringValue(const std::wstring& text) {
-    const char* bytes = reinterpret_cast<const char*>(text.c_str());
-    return RegistryValue{REG_SZ, std::string(bytes, (text.size() + 1) * sizeof(wchar_t))};
 }
 
 // ---- The tool through the window system

@@ -59,9 +59,6 @@ struct Installation {
 
 Installation LayOut(const std::wstring& base, const InstallationSpec& spec);
 
-// Copies bin\stand_in_host.exe to `target`.
-bool PlaceStandInHost(const std::wstring& target);
-
 // The ".ran" record a stand-in host leaves beside itself when it has run.
 struct HostRun {
     std::wstring exePath;
@@ -99,22 +96,6 @@ testing::AssertionResult SameBytes(std::string_view expected, std::string_view a
 
 // user.<M-DD_HHMM>备份.ini for each minute from `from` to `to` (local time).
 std::vector<std::wstring> BackupNamesBetween(const SYSTEMTIME& from, const SYSTEMTIME& to);
-
-// ---- Registry (HKEY_CURRENT_USER)
-
-struct RegistryValue {
-    DWORD type = 0;
-    std::string data;
-    bool operator==(const RegistryValue&) const = default;
-};
-std::map<std::wstring, RegistryValue> ReadRegistryValues(const wchar_t* key);
-void SetRegistryString(const wchar_t* key, const std::wstring& name, const std::wstring& text);
-void SetRegistryDword(const wchar_t* key, const std::wstring& name, DWORD value);
-void DeleteRegistryValue(const wchar_t* key, const std::wstring& name);
-// Removes the values whose names start with `prefix`.
-void DeleteRegistryValuesUnder(const wchar_t* key, const std::wstring& prefix);
-// REG_SZ data as RegSetValueExW stores it: the text and its terminating zero.
-RegistryValue StringValue(const std::wstring& text);
 
 // ---- The tool through the window system
 

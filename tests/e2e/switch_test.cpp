@@ -100,7 +100,7 @@ TEST_P(SwitchRefusedWhileHostRuns, WarnsAndTouchesNothing) {
     const std::wstring elsewhere = temp.path + L"\\running";
     MakeDirs(elsewhere);
     const std::wstring running = elsewhere + L"\\" + GetParam();
-    ASSERT_TRUE(PlaceStandInHost(running));
+    ASSERT_TRUE(PlaceHelper(L"stand_in_host", running));
     std::optional<ChildProcess> host = StartProcess(running, L"--wait 60000", elsewhere);
     ASSERT_TRUE(host) << "starting " << Narrow(running);
     ASSERT_TRUE(HostRan(running, kWaitMs)) << "the running host's record";

@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -15,7 +17,9 @@ TempDir::TempDir() {
     MakeDirs(path);
 }
 
-TempDir::~TempDir() { RemoveTree(path); }
+TempDir::~TempDir() {
+    RemoveTree(path);
+}
 
 void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW entry;
@@ -52,9 +56,9 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-    UniqueHandle file = AdoptHandle(CreateFileW(path.c_str(), GENERIC_READ,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file =
+        AdoptHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     std::string bytes;
     if (!file)
         return bytes;
@@ -94,8 +98,8 @@ std::wstring ExeDir() {
 std::string Narrow(std::wstring_view text) {
     if (text.empty())
         return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                   nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
     std::string out(size, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
                         nullptr, nullptr);
@@ -123,6 +127,26 @@ std::optional<DWORD> WaitForExit(const ChildProcess& child, DWORD timeoutMs) {
     DWORD code = 0;
     GetExitCodeProcess(child.process.get(), &code);
     return code;
+}
+
+bool PollUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+std::optional<std::string> WaitForFile(const std::wstring& path, DWORD timeoutMs) {
+    if (!PollUntil([&] { return PathExists(path); }, timeoutMs))
+        return std::nullopt;
+    return ReadBytes(path);
+}
+
+bool PlaceHelper(const std::wstring& helper, const std::wstring& target) {
+    return CopyFileW((ExeDir() + L"\\" + helper + L".exe").c_str(), target.c_str(), FALSE) != 0;
 }
 
 std::vector<HWND> FindVisibleWindows(DWORD processId, std::wstring_view className) {
@@ -317,17 +341,26 @@ std::vector<COLORREF> CaptureScreen(const RECT& area) {
     return image.Colors();
 }
 
+namespace {
+
+// Reads and answers every box the process has open, each awaited up to 5 s to close.
+void AnswerOpenBoxes(DWORD processId, std::vector<SeenBox>& seen) {
+    for (HWND box : FindMessageBoxes(processId)) {
+        seen.push_back(ReadMessageBox(box));
+        PressOk(box);
+        for (int i = 0; i < 500 && IsWindow(box); ++i)
+            Sleep(10);
+    }
+}
+
+} // namespace
+
 std::vector<SeenBox> CollectMessageBoxes(const std::function<void()>& action) {
     std::vector<SeenBox> seen;
     std::atomic<bool> done{false};
     std::thread watcher([&] {
         while (!done) {
-            for (HWND box : FindMessageBoxes(GetCurrentProcessId())) {
-                seen.push_back(ReadMessageBox(box));
-                PressOk(box);
-                for (int i = 0; i < 500 && IsWindow(box); ++i)
-                    Sleep(10);
-            }
+            AnswerOpenBoxes(GetCurrentProcessId(), seen);
             Sleep(10);
         }
     });
@@ -335,4 +368,107 @@ std::vector<SeenBox> CollectMessageBoxes(const std::function<void()>& action) {
     done = true;
     watcher.join();
     return seen;
+}
+
+ChildRun RunDismissingBoxes(const std::wstring& exe, const std::wstring& arguments,
+                            const std::wstring& workingDir, DWORD timeoutMs) {
+    ChildRun run;
+    std::optional<ChildProcess> child = StartProcess(exe, arguments, workingDir);
+    if (!child)
+        return run;
+    run.started = true;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!run.exitCode && GetTickCount64() < deadline) {
+        AnswerOpenBoxes(child->id, run.boxes);
+        run.exitCode = WaitForExit(*child, 20);
+    }
+    if (!run.exitCode) {
+        TerminateProcess(child->process.get(), 99);
+        WaitForExit(*child, 5000);
+    }
+    return run;
+}
+
+std::string DescribeBoxes(const std::vector<SeenBox>& boxes) {
+    std::string described;
+    for (const SeenBox& box : boxes)
+        described.append("[")
+            .append(Narrow(box.caption))
+            .append(" | ")
+            .append(Narrow(box.text))
+            .append(" | icon ")
+            .append(std::to_string(box.icon))
+            .append("] ");
+    return described.empty() ? "no boxes" : described;
+}
+
+void ExpectOnlyBox(const std::vector<SeenBox>& boxes, std::wstring_view caption,
+                   std::wstring_view text, UINT icon) {
+    ASSERT_EQ(1u, boxes.size()) << DescribeBoxes(boxes);
+    EXPECT_EQ(Narrow(caption), Narrow(boxes[0].caption));
+    EXPECT_EQ(Narrow(text), Narrow(boxes[0].text));
+    EXPECT_EQ(icon, boxes[0].icon);
+}
+
+// ---- Registry values
+
+std::map<std::wstring, RegistryValue> ReadRegistryValues(const wchar_t* key) {
+    std::map<std::wstring, RegistryValue> values;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return values;
+    UniqueRegKey owner(opened);
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD nameLength = 16384, type = 0, size = 0;
+        if (RegEnumValueW(opened, index, name, &nameLength, nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS)
+            break;
+        RegistryValue value{type, std::string(size, '\0')};
+        RegQueryValueExW(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data.data()),
+                         &size);
+        value.data.resize(size);
+        values[std::wstring(name, nameLength)] = value;
+    }
+    return values;
+}
+
+void SetRegistryValue(const wchar_t* key, const std::wstring& name, DWORD type, const void* data,
+                      DWORD size) {
+    HKEY opened = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &opened, nullptr))
+        << "opening HKCU\\" << Narrow(key);
+    UniqueRegKey owner(opened);
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(opened, name.c_str(), 0, type, static_cast<const BYTE*>(data), size))
+        << "setting " << Narrow(name);
+}
+
+void SetRegistryString(const wchar_t* key, const std::wstring& name, const std::wstring& text) {
+    SetRegistryValue(key, name, REG_SZ, text.c_str(),
+                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetRegistryDword(const wchar_t* key, const std::wstring& name, DWORD value) {
+    SetRegistryValue(key, name, REG_DWORD, &value, sizeof value);
+}
+
+void DeleteRegistryValue(const wchar_t* key, const std::wstring& name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS)
+        return;
+    UniqueRegKey owner(opened);
+    RegDeleteValueW(opened, name.c_str());
+}
+
+void DeleteRegistryValuesUnder(const wchar_t* key, const std::wstring& prefix) {
+    for (const auto& [name, value] : ReadRegistryValues(key))
+        if (name.compare(0, prefix.size(), prefix) == 0)
+            DeleteRegistryValue(key, name);
+}
+
+RegistryValue StringValue(const std::wstring& text) {
+    const char* bytes = reinterpret_cast<const char*>(text.c_str());
+    return RegistryValue{REG_SZ, std::string(bytes, (text.size() + 1) * sizeof(wchar_t))};
 }

@@ -1,4 +1,3 @@
-#include "child_run.h"
 #include "host/backup.h"
 #include "host/install_paths.h"
 #include "test_support.h"
@@ -125,10 +124,7 @@ TEST(BackupFile, FailedCopyShowsItsMessageAndReturnsFalse) {
         bool copied = true;
         auto boxes = CollectMessageBoxes([&] { copied = BackupFile(source); });
         EXPECT_FALSE(copied);
-        ASSERT_EQ(1u, boxes.size()) << DescribeBoxes(boxes);
-        EXPECT_EQ(L"错误", boxes[0].caption);
-        EXPECT_EQ(Narrow(L"备份文件失败"), Narrow(boxes[0].text));
-        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes[0].icon);
+        ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(boxes, L"错误", L"备份文件失败", MB_ICONERROR));
     }
     EXPECT_EQ(std::vector<std::wstring>({L"user.ini"}), ListFiles(tmp.path)) << "no backup made";
 }

@@ -1,4 +1,3 @@
-#include "child_run.h"
 #include "host/compat_layer.h"
 #include "test_support.h"
 
@@ -176,8 +175,5 @@ TEST(UpdateRegistry, KeyThatCannotBeOpenedIsReportedOnce) {
     auto boxes = CollectMessageBoxes([] { UpdateRegistry(true); });
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, original.data()));
-    ASSERT_EQ(1u, boxes.size()) << DescribeBoxes(boxes);
-    EXPECT_EQ(L"错误", boxes[0].caption);
-    EXPECT_EQ(Narrow(L"更新注册表失败"), Narrow(boxes[0].text));
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes[0].icon);
+    ExpectOnlyBox(boxes, L"错误", L"更新注册表失败", MB_ICONERROR);
 }

@@ -2,10 +2,10 @@
 // exactly its messages, in order, and leaves the host's files and the registry as stated.
 #include "core/font_switch.h"
 
-#include "child_run.h"
 #include "host/backup.h"
 #include "host/compat_layer.h"
 #include "host/host_process.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,3 @@
-#include "child_run.h"
 #include "host/host_process.h"
 #include "test_support.h"
 

@@ -1,4 +1,3 @@
-#include "child_run.h"
 #include "host/install_paths.h"
 #include "test_support.h"
 
@@ -23,12 +22,19 @@ void MakeHost(const std::wstring& root, bool withExe) {
 // The "key=value" lines host_probe writes: base, ini, exe, registry.
 using ProbedPaths = std::map<std::wstring, std::wstring>;
 
-// Places host_probe at `probe`, runs its "paths" action and reads what it found.
-void ProbePaths(const std::wstring& probe, ProbedPaths& found) {
+// Places host_probe at `probe` (its folder made) and runs `action` in `currentDir`.
+void RunProbe(const std::wstring& probe, const wchar_t* action, const std::wstring& currentDir,
+              ChildRun& run) {
     MakeDirs(probe.substr(0, probe.find_last_of(L'\\')));
     ASSERT_TRUE(PlaceHelper(L"host_probe", probe)) << Narrow(probe);
-    ChildRun run = RunDismissingBoxes(probe, L"paths", ExeDir());
+    run = RunDismissingBoxes(probe, action, currentDir);
     ASSERT_TRUE(run.started) << Narrow(probe);
+}
+
+// Places host_probe at `probe`, runs its "paths" action and reads what it found.
+void ProbePaths(const std::wstring& probe, ProbedPaths& found) {
+    ChildRun run;
+    ASSERT_NO_FATAL_FAILURE(RunProbe(probe, L"paths", ExeDir(), run));
     ASSERT_EQ(std::optional<DWORD>(0), run.exitCode) << "probe exit; " << DescribeBoxes(run.boxes);
     EXPECT_TRUE(run.boxes.empty()) << DescribeBoxes(run.boxes);
     std::string bytes = ReadBytes(probe + L".result");
@@ -49,6 +55,22 @@ void ExpectProbed(const ProbedPaths& found, const std::wstring& base, const std:
     EXPECT_EQ(Narrow(ini), Narrow(found.at(L"ini"))) << "LocateUserIni path";
     EXPECT_EQ(Narrow(exe), Narrow(found.at(L"exe"))) << "FindHostExe";
     EXPECT_EQ(Narrow(registry), Narrow(found.at(L"registry"))) << "HostExeFullPath";
+}
+
+// host_probe at `probe` finds the host at the first candidates of `base`.
+void ExpectFirstCandidates(const std::wstring& probe, const std::wstring& base) {
+    ProbedPaths found;
+    ASSERT_NO_FATAL_FAILURE(ProbePaths(probe, found));
+    ExpectProbed(found, base, base + L"\\T0002\\user.ini", base + L"\\tdxw.exe",
+                 base + L"\\tdxw.exe");
+}
+
+// host_probe at `tool` takes the whole path as the base and hands on the second candidates as
+// formed ("\.." after the tool's name); `registry` is the host's full path.
+void ExpectSecondCandidates(const std::wstring& tool, const std::wstring& registry) {
+    ProbedPaths found;
+    ASSERT_NO_FATAL_FAILURE(ProbePaths(tool, found));
+    ExpectProbed(found, tool, tool + L"\\..\\T0002\\user.ini", tool + L"\\..\\tdxw.exe", registry);
 }
 
 // What the stand-in host writes: its full path and its current directory.
@@ -123,10 +145,7 @@ TEST(GetBasePath, CutAtTheLastVantiroFindsTheHostAtTheFirstCandidates) {
     };
     for (const auto& [probe, base] : cases) {
         SCOPED_TRACE(Narrow(probe));
-        ProbedPaths found;
-        ASSERT_NO_FATAL_FAILURE(ProbePaths(probe, found));
-        ExpectProbed(found, base, base + L"\\T0002\\user.ini", base + L"\\tdxw.exe",
-                     base + L"\\tdxw.exe");
+        ASSERT_NO_FATAL_FAILURE(ExpectFirstCandidates(probe, base));
     }
 }
 
@@ -134,11 +153,7 @@ TEST(GetBasePath, RootLayoutHandsOnTheSecondCandidatesAsFormed) {
     TempDir tmp;
     const std::wstring root = tmp.path + L"\\host";
     MakeHost(root, true);
-    const std::wstring tool = root + L"\\tool.exe";
-    ProbedPaths found;
-    ASSERT_NO_FATAL_FAILURE(ProbePaths(tool, found));
-    ExpectProbed(found, tool, tool + L"\\..\\T0002\\user.ini", tool + L"\\..\\tdxw.exe",
-                 root + L"\\tdxw.exe");
+    ExpectSecondCandidates(root + L"\\tool.exe", root + L"\\tdxw.exe");
 }
 
 // A folder "vantiro" is not the tool folder: the base is the whole path, and only the second
@@ -148,11 +163,7 @@ TEST(GetBasePath, FolderNameInAnotherLetterCaseIsNoMatch) {
     const std::wstring root = tmp.path + L"\\host";
     MakeHost(root, true);
     MakeHost(root + L"\\vantiro", true);
-    const std::wstring tool = root + L"\\vantiro\\tool.exe";
-    ProbedPaths found;
-    ASSERT_NO_FATAL_FAILURE(ProbePaths(tool, found));
-    ExpectProbed(found, tool, tool + L"\\..\\T0002\\user.ini", tool + L"\\..\\tdxw.exe",
-                 root + L"\\vantiro\\tdxw.exe");
+    ExpectSecondCandidates(root + L"\\vantiro\\tool.exe", root + L"\\vantiro\\tdxw.exe");
 }
 
 TEST(GetBasePath, HostFolderOutsideTheAnsiCodePageStillFindsTdxw) {
@@ -162,10 +173,7 @@ TEST(GetBasePath, HostFolderOutsideTheAnsiCodePageStillFindsTdxw) {
         TempDir tmp;
         const std::wstring root = tmp.path + L"\\" + name;
         MakeHost(root, true);
-        ProbedPaths found;
-        ASSERT_NO_FATAL_FAILURE(ProbePaths(root + L"\\Vantiro\\tool.exe", found));
-        ExpectProbed(found, root, root + L"\\T0002\\user.ini", root + L"\\tdxw.exe",
-                     root + L"\\tdxw.exe");
+        ASSERT_NO_FATAL_FAILURE(ExpectFirstCandidates(root + L"\\Vantiro\\tool.exe", root));
     }
 }
 
@@ -221,10 +229,7 @@ TEST(LocateUserIni, LockedFirstCandidateFallsBackToTheSecondThenNotFound) {
 
     ASSERT_TRUE(DeleteFileW((tmp.path + L"\\T0002\\user.ini").c_str()));
     boxes = CollectMessageBoxes([&] { EXPECT_FALSE(LocateUserIni(root)); });
-    ASSERT_EQ(1u, boxes.size()) << DescribeBoxes(boxes);
-    EXPECT_EQ(L"路径错误", boxes[0].caption);
-    EXPECT_EQ(Narrow(kNotFoundIni), Narrow(boxes[0].text));
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes[0].icon);
+    ExpectOnlyBox(boxes, L"路径错误", kNotFoundIni, MB_ICONERROR);
 }
 
 // The layouts are covered through the probe above; here the candidate that is a directory.
@@ -252,9 +257,8 @@ TEST(LaunchHost, StartsTdxwInBothLayoutsAndEndsWithExitCode0) {
         const std::wstring tool = root + toolName;
         SCOPED_TRACE(Narrow(tool));
         MakeHost(root, true);
-        MakeDirs(tool.substr(0, tool.find_last_of(L'\\')));
-        ASSERT_TRUE(PlaceHelper(L"host_probe", tool));
-        ChildRun run = RunDismissingBoxes(tool, L"launch", elsewhere);
+        ChildRun run;
+        ASSERT_NO_FATAL_FAILURE(RunProbe(tool, L"launch", elsewhere, run));
         EXPECT_EQ(std::optional<DWORD>(0), run.exitCode) << DescribeBoxes(run.boxes);
         EXPECT_TRUE(run.boxes.empty()) << DescribeBoxes(run.boxes);
         EXPECT_EQ(RanRecord(root + L"\\tdxw.exe", elsewhere),
@@ -267,10 +271,8 @@ TEST(LaunchHost, SkipsADirectoryNamedTdxwExeAtTheFirstCandidate) {
     const std::wstring root = tmp.path + L"\\host";
     MakeHost(tmp.path, true);
     MakeDirs(root + L"\\tdxw.exe");
-    const std::wstring tool = root + L"\\Vantiro\\tool.exe";
-    MakeDirs(root + L"\\Vantiro");
-    ASSERT_TRUE(PlaceHelper(L"host_probe", tool));
-    ChildRun run = RunDismissingBoxes(tool, L"launch", ExeDir());
+    ChildRun run;
+    ASSERT_NO_FATAL_FAILURE(RunProbe(root + L"\\Vantiro\\tool.exe", L"launch", ExeDir(), run));
     EXPECT_EQ(std::optional<DWORD>(0), run.exitCode) << DescribeBoxes(run.boxes);
     EXPECT_EQ(RanRecord(tmp.path + L"\\tdxw.exe", ExeDir()),
               WaitForFile(tmp.path + L"\\tdxw.exe.ran", 10000).value_or("no .ran in 10 s"));
@@ -282,14 +284,10 @@ TEST(LaunchHost, WithoutTdxwShowsNotFoundAndReturns) {
     MakeHost(root, false);
     for (const std::wstring& tool : {root + L"\\Vantiro\\tool.exe", root + L"\\tool.exe"}) {
         SCOPED_TRACE(Narrow(tool));
-        MakeDirs(tool.substr(0, tool.find_last_of(L'\\')));
-        ASSERT_TRUE(PlaceHelper(L"host_probe", tool));
-        ChildRun run = RunDismissingBoxes(tool, L"launch", ExeDir());
+        ChildRun run;
+        ASSERT_NO_FATAL_FAILURE(RunProbe(tool, L"launch", ExeDir(), run));
         EXPECT_EQ(std::optional<DWORD>(kLaunchReturned), run.exitCode) << "LaunchHost returned";
-        ASSERT_EQ(1u, run.boxes.size()) << DescribeBoxes(run.boxes);
-        EXPECT_EQ(L"错误", run.boxes[0].caption);
-        EXPECT_EQ(Narrow(kNotFoundExe), Narrow(run.boxes[0].text));
-        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].icon);
+        ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(run.boxes, L"错误", kNotFoundExe, MB_ICONERROR));
     }
 }
 
@@ -299,14 +297,9 @@ TEST(LaunchHost, FirstCandidateThatCannotStartIsReportedOnceAndTheSecondNotTried
     MakeHost(tmp.path, true);
     MakeHost(root, false);
     WriteBytes(root + L"\\tdxw.exe", "not a program");
-    const std::wstring tool = root + L"\\Vantiro\\tool.exe";
-    MakeDirs(root + L"\\Vantiro");
-    ASSERT_TRUE(PlaceHelper(L"host_probe", tool));
-    ChildRun run = RunDismissingBoxes(tool, L"launch", ExeDir());
+    ChildRun run;
+    ASSERT_NO_FATAL_FAILURE(RunProbe(root + L"\\Vantiro\\tool.exe", L"launch", ExeDir(), run));
     EXPECT_EQ(std::optional<DWORD>(kLaunchReturned), run.exitCode) << "LaunchHost returned";
-    ASSERT_EQ(1u, run.boxes.size()) << DescribeBoxes(run.boxes);
-    EXPECT_EQ(L"错误", run.boxes[0].caption);
-    EXPECT_EQ(Narrow(L"无法启动目标程序。"), Narrow(run.boxes[0].text));
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].icon);
+    ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(run.boxes, L"错误", L"无法启动目标程序。", MB_ICONERROR));
     EXPECT_FALSE(WaitForFile(tmp.path + L"\\tdxw.exe.ran", 1000)) << "second candidate started";
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,6 @@ constexpr COLORREF kDark = 0x302D2D;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kBlack = 0x000000;
 
-struct SavedValue {
-    std::wstring name;
-    DWORD type;
-    std::vector<BYTE> data;
-};
-
 // The theme key of this prefix as it was before a test, put back afterwards.
 struct SavedThemeKey {
     SavedThemeKey() {
@@ -30,16 +25,7 @@ struct SavedThemeKey {
         if (!existed)
             return;
         UniqueRegKey owner(key);
-        for (DWORD i = 0;; ++i) {
-            wchar_t name[256];
-            DWORD nameLength = 256, type = 0, size = 0;
-            if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, nullptr, &size) !=
-                ERROR_SUCCESS)
-                break;
-            SavedValue value{std::wstring(name, nameLength), type, std::vector<BYTE>(size)};
-            RegQueryValueExW(key, value.name.c_str(), nullptr, nullptr, value.data.data(), &size);
-            values.push_back(std::move(value));
-        }
+        values = ReadRegistryValues(kPersonalize);
         RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                          nullptr, nullptr, nullptr, nullptr);
     }
@@ -53,26 +39,22 @@ struct SavedThemeKey {
                         nullptr);
         UniqueRegKey owner(key);
         RegDeleteValueW(key, L"AppsUseLightTheme");
-        for (const SavedValue& value : values)
-            RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
+        for (const auto& [name, value] : values)
+            RegSetValueExW(key, name.c_str(), 0, value.type,
+                           reinterpret_cast<const BYTE*>(value.data.data()),
                            static_cast<DWORD>(value.data.size()));
     }
     bool existed = false;
     DWORD subkeys = 0;
-    std::vector<SavedValue> values;
+    std::map<std::wstring, RegistryValue> values;
 };
 
 void SetThemeValue(DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kPersonalize, 0, nullptr, 0,
-                                             KEY_WRITE, nullptr, &key, nullptr));
-    UniqueRegKey owner(key);
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"AppsUseLightTheme", 0, type,
-                                            static_cast<const BYTE*>(data), size));
+    SetRegistryValue(kPersonalize, L"AppsUseLightTheme", type, data, size);
 }
 
 void SetThemeDword(DWORD value) {
-    SetThemeValue(REG_DWORD, &value, sizeof value);
+    SetRegistryDword(kPersonalize, L"AppsUseLightTheme", value);
 }
 
 COLORREF BrushColour(HBRUSH brush) {
@@ -162,18 +144,15 @@ TEST_F(Theme, ShortDataCountsWithZeroHighBytes) {
 TEST(ApplyTitleBarTheme, LoadsDwmapiFromTheSystemFolderOnly) {
     TempDir dir;
     const std::wstring probe = dir.path + L"\\title_bar_probe.exe";
-    ASSERT_TRUE(CopyFileW((ExeDir() + L"\\title_bar_probe.exe").c_str(), probe.c_str(), FALSE));
+    ASSERT_TRUE(PlaceHelper(L"title_bar_probe", probe));
     wchar_t system[MAX_PATH];
     const std::wstring systemDwmapi =
         std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\dwmapi.dll";
     ASSERT_TRUE(CopyFileW(systemDwmapi.c_str(), (dir.path + L"\\dwmapi.dll").c_str(), FALSE));
 
-    std::optional<ChildProcess> child = StartProcess(probe, L"", dir.path);
-    ASSERT_TRUE(child);
-    std::optional<DWORD> code = WaitForExit(*child, 20000);
-    if (!code)
-        TerminateProcess(child->process.get(), 99);
-    ASSERT_TRUE(code) << "title_bar_probe did not end within 20 s";
-    EXPECT_EQ(0u, *code) << "3: the planted dwmapi.dll was loaded; 4: none was loaded; "
-                            "5: the load watch could not be set up";
+    ChildRun run = RunDismissingBoxes(probe, L"", dir.path, 20000);
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(run.exitCode) << "title_bar_probe did not end within 20 s";
+    EXPECT_EQ(0u, *run.exitCode) << "3: the planted dwmapi.dll was loaded; 4: none was loaded; "
+                                    "5: the load watch could not be set up";
 }

@@ -51,20 +51,33 @@ Outcome RewriteFile(const std::wstring& path, FontMap& scheme) {
 // A refused write: one error box, false, the file as it was and nothing else in its folder.
 void ExpectRefused(const Outcome& outcome, const std::wstring& path, const std::string& original) {
     EXPECT_FALSE(outcome.succeeded);
-    ASSERT_EQ(1u, outcome.boxes.size());
-    EXPECT_EQ(L"错误提醒", outcome.boxes[0].caption);
-    EXPECT_EQ(kWriteFailure, outcome.boxes[0].text);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), outcome.boxes[0].icon);
+    ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(outcome.boxes, L"错误提醒", kWriteFailure, MB_ICONERROR));
     EXPECT_EQ(original, ReadBytes(path)) << "user.ini must stay byte-identical";
     const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
     EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(folder))
         << "no temporary file may be left behind";
 }
 
+// A write that went through: no box, true, `file` holding `expected` and nothing else in its
+// folder.
+void ExpectWritten(const Outcome& outcome, const std::wstring& file, const std::string& expected) {
+    EXPECT_TRUE(outcome.succeeded);
+    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_EQ(expected, ReadBytes(file));
+    const std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
+    EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(folder));
+}
+
 const std::string kSample = "[FONT]\r\nFONTNAME1=Fixedsys\r\n  FONTSIZE1 = -15 ; old\r\n"
                             "FontWeigth1=700\r\n[Other]\r\nName=\xD6\xD0\xCE\xC4\r\n";
 const std::string kSampleClassic = "[FONT]\r\nFONTNAME1=System\nFONTSIZE1=-13\n"
                                    "FontWeigth1=400\n[Other]\r\nName=\xD6\xD0\xCE\xC4\r\n";
+
+// kSample at `path` with `attributes` set.
+void WriteSampleWith(const std::wstring& path, DWORD attributes) {
+    WriteBytes(path, kSample);
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes));
+}
 
 } // namespace
 
@@ -327,10 +340,8 @@ TEST(RewriteLines, StreamThatCannotBeReadIsReportedAndNothingReturned) {
     writeOnly.reset();
     EXPECT_FALSE(rewritten);
     EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(dir.path)) << "no new file left";
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(L"错误提醒", boxes[0].caption);
-    EXPECT_EQ(L"无法读取配置文件 user.ini", boxes[0].text);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes[0].icon);
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectOnlyBox(boxes, L"错误提醒", L"无法读取配置文件 user.ini", MB_ICONERROR));
     EXPECT_EQ(Classic(), scheme);
 }
 
@@ -341,11 +352,7 @@ TEST(WriteLines, FileWithoutFontKeysIsWrittenBackByteIdentical) {
         "[Main]\r\nName=\xD6\xD0\xCE\xC4\r\n  \t\r\nfontname1=x\n;FONTNAME1=y\r\nz\0z\rno end"s;
     WriteBytes(path, content);
     FontMap scheme = Classic();
-    const Outcome outcome = RewriteFile(path, scheme);
-    EXPECT_TRUE(outcome.succeeded);
-    EXPECT_TRUE(outcome.boxes.empty());
-    EXPECT_EQ(content, ReadBytes(path));
-    EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(dir.path));
+    ExpectWritten(RewriteFile(path, scheme), path, content);
 }
 
 // ReplaceFileW keeps the original's attributes on Windows; wine's does not, which is why the new
@@ -353,15 +360,10 @@ TEST(WriteLines, FileWithoutFontKeysIsWrittenBackByteIdentical) {
 TEST(WriteLines, ReplacesTheContentAndKeepsTheHiddenAttribute) {
     TempDir dir;
     const std::wstring path = dir.path + L"\\user.ini";
-    WriteBytes(path, kSample);
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_NO_FATAL_FAILURE(WriteSampleWith(path, FILE_ATTRIBUTE_HIDDEN));
     FontMap scheme = Classic();
-    const Outcome outcome = RewriteFile(path, scheme);
-    EXPECT_TRUE(outcome.succeeded);
-    EXPECT_TRUE(outcome.boxes.empty());
-    EXPECT_EQ(kSampleClassic, ReadBytes(path));
+    ExpectWritten(RewriteFile(path, scheme), path, kSampleClassic);
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(dir.path));
 }
 
 TEST(WriteLines, WorksThroughDotDotAfterAFileName) {
@@ -371,18 +373,13 @@ TEST(WriteLines, WorksThroughDotDotAfterAFileName) {
     WriteBytes(dir.path + L"\\T0002\\user.ini", kSample);
     const std::wstring path = dir.path + L"\\tool.exe\\..\\T0002\\user.ini";
     FontMap scheme = Classic();
-    const Outcome outcome = RewriteFile(path, scheme);
-    EXPECT_TRUE(outcome.succeeded);
-    EXPECT_TRUE(outcome.boxes.empty());
-    EXPECT_EQ(kSampleClassic, ReadBytes(dir.path + L"\\T0002\\user.ini"));
-    EXPECT_EQ(std::vector<std::wstring>{L"user.ini"}, ListFiles(dir.path + L"\\T0002"));
+    ExpectWritten(RewriteFile(path, scheme), dir.path + L"\\T0002\\user.ini", kSampleClassic);
 }
 
 TEST(WriteLines, ReadOnlyFileIsRefusedEvenWhereWineAsRootCouldWriteIt) {
     TempDir dir;
     const std::wstring path = dir.path + L"\\user.ini";
-    WriteBytes(path, kSample);
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_NO_FATAL_FAILURE(WriteSampleWith(path, FILE_ATTRIBUTE_READONLY));
     FontMap scheme = Classic();
     ExpectRefused(RewriteFile(path, scheme), path, kSample);
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY);

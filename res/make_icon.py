@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the tool's icon and writes res/kzv.ico: eleven PNG images from 16 to 256 pixels.
+"""Draws the tool's icon and writes res/kzv.ico: eleven images from 16 to 256 pixels
+(uncompressed up to 48, PNG above).
 
 A blue rounded square with a large white "A" and a small amber "A": the two font schemes.
 Shapes are signed distance functions, so every size is drawn anti-aliased from the same
@@ -78,6 +79,26 @@ def png(size, pixels):
             chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b""))
 
 
+def dib(size, pixels):
+    """An uncompressed 32-bit icon image: loaders read it without a PNG decoder."""
+    stride = 1 + 4 * size
+    colour, mask = b"", b""
+    mask_stride = (size + 31) // 32 * 4
+    for y in reversed(range(size)):  # bottom-up rows
+        row = pixels[y * stride + 1:(y + 1) * stride]
+        for x in range(size):
+            r, g, b, a = row[4 * x:4 * x + 4]
+            colour += bytes([b, g, r, a])
+        bits = bytearray(mask_stride)
+        for x in range(size):
+            if row[4 * x + 3] == 0:  # transparent where the alpha is zero
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bytes(bits)
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, len(colour + mask),
+                         0, 0, 0, 0)
+    return header + colour + mask
+
+
 def ico(images):
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = len(directory) + 16 * len(images)
@@ -90,7 +111,8 @@ def ico(images):
 
 
 def main():
-    images = [(size, png(size, draw(size))) for size in SIZES]
+    # Small sizes, the ones loaded at start, uncompressed; the large ones as PNG to keep the file small.
+    images = [(size, (dib if size <= 48 else png)(size, draw(size))) for size in SIZES]
     target = os.path.join(os.path.dirname(os.path.abspath(__file__)), "kzv.ico")
     with open(target, "wb") as out:
         out.write(ico(images))

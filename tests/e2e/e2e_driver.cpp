@@ -128,10 +128,10 @@ testing::AssertionResult WaitUntil(const std::string& what, const std::function<
 
 // ---- Host installations
 
-Installation LayOut(const std::wstring& base, const InstallationSpec& spec) {
+Installation LayOut(const std::wstring& base, const InstallationPlan& plan) {
     Installation at;
-    at.root = base + L"\\" + spec.rootName;
-    switch (spec.layout) {
+    at.root = base + L"\\" + plan.rootName;
+    switch (plan.layout) {
     case Layout::Root:
         at.toolDir = at.root;
         break;
@@ -147,14 +147,14 @@ Installation LayOut(const std::wstring& base, const InstallationSpec& spec) {
     at.hostExe = at.root + L"\\tdxw.exe";
     MakeDirs(at.root + L"\\T0002");
     MakeDirs(at.toolDir);
-    if (spec.userIni)
-        WriteBytes(at.userIni, *spec.userIni);
-    if (spec.withHost) {
+    if (plan.userIni)
+        WriteBytes(at.userIni, *plan.userIni);
+    if (plan.withHost) {
         EXPECT_TRUE(PlaceHelper(L"stand_in_host", at.hostExe)) << "placing the stand-in host";
     }
     EXPECT_TRUE(PlaceHelper(L"TessalyFontSwitch", at.toolExe))
         << "copying the tool to " << Narrow(at.toolExe);
-    if (spec.withDecoys) {
+    if (plan.withDecoys) {
         MakeDirs(base + L"\\T0002");
         WriteBytes(base + L"\\T0002\\user.ini", "[SCREEN]\r\nFONTNAME1=Decoy\r\n");
         EXPECT_TRUE(PlaceHelper(L"stand_in_host", base + L"\\tdxw.exe"))

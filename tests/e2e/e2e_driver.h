@@ -40,7 +40,7 @@ enum class Layout {
     DeepVantiro // root\Vantiro\a\b\tool
 };
 
-struct InstallationSpec {
+struct InstallationPlan {
     Layout layout = Layout::Vantiro;
     std::wstring rootName = L"host";
     std::optional<std::string> userIni; // T0002\user.ini bytes; no file when nullopt
@@ -57,7 +57,7 @@ struct Installation {
     std::wstring hostExe; // root\tdxw.exe, also when it was not placed
 };
 
-Installation LayOut(const std::wstring& base, const InstallationSpec& spec);
+Installation LayOut(const std::wstring& base, const InstallationPlan& plan);
 
 // The ".ran" record a stand-in host leaves beside itself when it has run.
 struct HostRun {

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include <io.h>
+
 namespace {
 
 constexpr std::string_view kBlanks = " \t\r\n";
@@ -67,6 +69,16 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
+// Reads up to `size` bytes from the file's own handle, past the C runtime's buffer; 0 at the end
+// (a closed pipe counts as the end), -1 when the read fails.
+long long ReadSome(FILE* input, char* into, size_t size) {
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(input)));
+    DWORD got = 0;
+    if (!ReadFile(file, into, static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), &got, nullptr))
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    return got;
+}
+
 // Copies `input` rewritten to `output` through two reused buffers, whole lines at a time; only a
 // line longer than the buffer grows it. Returns the failure's message, or nullptr. Not flushed:
 // the swap is atomic and the backup beside it holds the old content, and a flush would cost
@@ -81,12 +93,11 @@ const wchar_t* StreamRewritten(FILE* input, FontMap& scheme, HANDLE output) {
     for (;;) {
         if (filled == buffer.size())
             buffer.resize(buffer.size() * 2);
-        const size_t got = fread(buffer.data() + filled, 1, buffer.size() - filled, input);
-        filled += got;
-        const bool atEnd = got == 0;
-        // wine's fread on a stream that cannot be read reports neither an error nor the end.
-        if (atEnd && (ferror(input) || !feof(input)))
+        const long long got = ReadSome(input, buffer.data() + filled, buffer.size() - filled);
+        if (got < 0)
             return kReadFailure;
+        filled += static_cast<size_t>(got);
+        const bool atEnd = got == 0;
         // Once every key is used, the rest passes through as it is, whole lines or not.
         const std::string_view data(buffer.data(), filled);
         const size_t whole = atEnd || scheme.empty() ? filled : data.rfind('\n') + 1;

@@ -325,8 +325,8 @@ TEST(RewriteLines, StreamOfUnknownLengthIsReadToItsEnd) {
     EXPECT_EQ(filler + "FONTNAME1=System\n", ReadBytes(path));
 }
 
-// Windows' fread reports an error on a stream opened for appending; wine's reports neither an
-// error nor the end of the file. Both must count as a failed read.
+// A stream opened for appending cannot be read: the failed read is reported, never taken for the
+// end of a file that would then be written back short.
 TEST(RewriteLines, StreamThatCannotBeReadIsReportedAndNothingReturned) {
     TempDir dir;
     const std::wstring path = dir.path + L"\\user.ini";

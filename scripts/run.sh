@@ -23,13 +23,6 @@ if [ -n "$had_display" ]; then
   wine TessalyFontSwitch.exe
 else
   wine TessalyFontSwitch.exe </dev/null >/dev/null 2>&1 &
-  window=""
-  for _ in $(seq 1 100); do
-    window=$(xwininfo -root -tree 2>/dev/null | awk '/Tessaly/ {print $1; exit}')
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  sleep 1
-  import -window "${window:-root}" "$BUILD_DIR/run.png"
+  capture_tool_window "$BUILD_DIR/run.png"
   echo "no display: screenshot of the running tool saved to $BUILD_DIR/run.png"
 fi

@@ -12,22 +12,12 @@ OUT="$BUILD_DIR/screenshots"
 mkdir -p "$OUT"
 PERSONALIZE='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
 
-tool_window() {
-  xwininfo -root -tree 2>/dev/null | awk '/"Tessaly/ {print $1; exit}'
-}
-
 # Runs the tool from bin/ (kzv.ico beside it), captures its window, ends it.
 shot() { # file name, AppsUseLightTheme
   wine reg add "$PERSONALIZE" /v AppsUseLightTheme /t REG_DWORD /d "$2" /f >/dev/null
   (cd "$BUILD_DIR/bin" && exec wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
-  local pid=$! window=""
-  for _ in $(seq 1 100); do
-    window=$(tool_window)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  sleep 1 # first paint
-  if [ -n "$window" ]; then import -window "$window" "$OUT/$1"; else echo "no window for $1"; fi
+  local pid=$!
+  capture_tool_window "$OUT/$1"
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   while [ -n "$(tool_window)" ]; do sleep 0.1; done

@@ -16,6 +16,17 @@ void PrintTo(const Placing& placing, std::ostream* out) {
     *out << placing.name;
 }
 
+SYSTEMTIME MinutesLater(const SYSTEMTIME& time, int minutes) {
+    FILETIME file{};
+    SystemTimeToFileTime(&time, &file);
+    ULARGE_INTEGER ticks{{file.dwLowDateTime, file.dwHighDateTime}};
+    ticks.QuadPart += 600000000ULL * minutes;
+    file = {ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME later{};
+    FileTimeToSystemTime(&file, &later);
+    return later;
+}
+
 class SwitchInPlace : public ToolCase, public testing::WithParamInterface<Placing> {};
 
 // Classic and HD from each place the tool may lie in: user.ini rewritten, the backup equal to
@@ -138,14 +149,41 @@ TEST_F(SwitchRefused, ReportsMissingUserIniAndCreatesNothing) {
     EXPECT_TRUE(ClosesCleanly(tool));
 }
 
-// A read-only user.ini: the write error after the backup; user.ini, the registry and the
-// host untouched. (wine as root would write it; the tool checks the attribute itself.)
-using SwitchStops = ToolCase;
+// No backup can be made (folders hold its names for this minute and the next): the backup
+// error, and nothing changed.
+TEST_F(SwitchRefused, AtAFailedBackup) {
+    const Installation laid =
+        LayOut(temp.path, {.layout = Layout::Vantiro, .userIni = RealisticUserIni()});
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    for (const std::wstring& name : BackupNamesBetween(now, MinutesLater(now, 1)))
+        MakeDirs(laid.root + L"\\T0002\\" + name);
+    Remember(laid);
+    ASSERT_TRUE(StartTool(at, tool));
+    std::vector<SeenBox> boxes;
+    ASSERT_TRUE(ClickAndAnswer(tool, kHdButton, 1, boxes));
+    EXPECT_TRUE(IsBox(boxes[0], L"错误", L"备份文件失败", MB_ICONERROR));
+    EXPECT_TRUE(StaysOpenQuietly(tool));
+    ExpectUntouched();
+    EXPECT_TRUE(ClosesCleanly(tool));
+}
 
-TEST_F(SwitchStops, AtAReadOnlyUserIniAfterTheBackup) {
+// A user.ini that cannot be replaced, read-only or held open by another process that shares
+// it for reading only: the write error after the backup; user.ini, the registry and the host
+// untouched. (wine as root would write a read-only file; the tool checks the attribute.)
+class SwitchStopsAtTheWrite : public ToolCase, public testing::WithParamInterface<bool> {};
+
+TEST_P(SwitchStopsAtTheWrite, AfterTheBackup) {
+    const bool readOnly = GetParam();
     const std::string original = RealisticUserIni();
     const Installation at = LayOut(temp.path, {.layout = Layout::Root, .userIni = original});
-    SetFileAttributesW(at.userIni.c_str(), FILE_ATTRIBUTE_READONLY);
+    UniqueHandle holder;
+    if (readOnly)
+        ASSERT_TRUE(SetFileAttributesW(at.userIni.c_str(), FILE_ATTRIBUTE_READONLY));
+    else
+        holder = AdoptHandle(CreateFileW(at.userIni.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(readOnly || holder) << "holding user.ini open";
     SetRegistryString(kLayersKey, at.hostExe, L"~ HIGHDPIAWARE");
     const std::map<std::wstring, RegistryValue> values = ReadRegistryValues(kLayersKey);
 
@@ -157,12 +195,42 @@ TEST_F(SwitchStops, AtAReadOnlyUserIniAfterTheBackup) {
     GetLocalTime(&window.reported);
     EXPECT_TRUE(IsBox(boxes[0], L"错误提醒", L"无法写入配置文件 user.ini", MB_ICONERROR));
     EXPECT_TRUE(StaysOpenQuietly(tool));
+    holder.reset();
 
     EXPECT_TRUE(SameBytes(original, ReadBytes(at.userIni))) << "user.ini";
-    EXPECT_TRUE(GetFileAttributesW(at.userIni.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(readOnly, (GetFileAttributesW(at.userIni.c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
     ExpectOneBackup(at, original, window);
     EXPECT_EQ(values, ReadRegistryValues(kLayersKey)) << "the Layers key changed";
     EXPECT_FALSE(HostRan(at.hostExe, 300)) << "the host was started";
+    EXPECT_TRUE(ClosesCleanly(tool));
+}
+
+INSTANTIATE_TEST_SUITE_P(Holds, SwitchStopsAtTheWrite, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "ReadOnly" : "HeldOpen";
+                         });
+
+// A tdxw.exe that is no program: the switch completes, then the start error; the tool stays
+// open.
+using SwitchWithBrokenHostExe = ToolCase;
+
+TEST_F(SwitchWithBrokenHostExe, ReportsTheFailedStartAfterTheSwitch) {
+    const std::string original = RealisticUserIni();
+    const Installation at =
+        LayOut(temp.path, {.layout = Layout::Vantiro, .userIni = original, .withHost = false});
+    WriteBytes(at.hostExe, "not a program");
+    ASSERT_TRUE(StartTool(at, tool));
+    SwitchWindow window;
+    GetLocalTime(&window.pressed);
+    std::vector<SeenBox> boxes;
+    ASSERT_TRUE(ClickAndAnswer(tool, kClassicButton, 2, boxes));
+    GetLocalTime(&window.reported);
+    EXPECT_TRUE(IsBox(boxes[0], L"成功！", L"字体已更新为：\n【经典字体】", MB_ICONINFORMATION));
+    EXPECT_TRUE(IsBox(boxes[1], L"错误", L"无法启动目标程序。", MB_ICONERROR));
+    EXPECT_TRUE(StaysOpenQuietly(tool));
+    EXPECT_TRUE(SameBytes(ExpectedAfterSwitch(original, true), ReadBytes(at.userIni)))
+        << "user.ini";
+    ExpectOneBackup(at, original, window);
     EXPECT_TRUE(ClosesCleanly(tool));
 }
 

@@ -15,12 +15,14 @@
 
 namespace {
 
-constexpr int kRuns = 11;
+constexpr int kStartRuns = 31;
+constexpr int kSwitchRuns = 11;
 constexpr size_t kLargeMegabytes = 17;
 constexpr DWORD kTimeoutMs = 15000;
 constexpr size_t kMegabyte = 1024 * 1024;
 constexpr wchar_t kToolClass[] = L"QorvelFontSwitcher";
 constexpr wchar_t kMinimalClass[] = L"MinimalWindowBench";
+constexpr wchar_t kToolTitle[] = L"Tessaly：字体切换";
 constexpr int kHdButton = 2;
 
 struct Run {
@@ -39,10 +41,10 @@ void End(Run& run) {
 }
 
 // Starts the program and polls for its visible window; startMs counts from the start call.
-std::optional<Run> StartUntilVisible(const std::wstring& exe, const wchar_t* className,
-                                     const std::wstring& currentDir) {
+std::optional<Run> StartUntilVisible(const std::wstring& exe, const std::wstring& arguments,
+                                     const wchar_t* className, const std::wstring& currentDir) {
     const double start = NowMs();
-    std::optional<ChildProcess> child = StartProcess(exe, L"", currentDir);
+    std::optional<ChildProcess> child = StartProcess(exe, arguments, currentDir);
     if (!child)
         return std::nullopt;
     Run run{std::move(*child)};
@@ -77,22 +79,26 @@ double FileSizeKb(const std::wstring& path) {
     return static_cast<double>(data.nFileSizeLow) / 1024.0;
 }
 
+struct Program {
+    std::wstring exe;
+    std::wstring arguments;
+    const wchar_t* className;
+};
+
 struct StartFigures {
     double startMs;
     double peakKb;
 };
 
-// Medians over interleaved runs of both programs, after one unmeasured run of each.
-std::optional<std::pair<StartFigures, StartFigures>> MeasureStarts(const std::wstring& tool,
-                                                                   const std::wstring& minimal) {
-    std::vector<double> starts[2], peaks[2];
-    const std::pair<const std::wstring*, const wchar_t*> programs[2] = {{&tool, kToolClass},
-                                                                        {&minimal, kMinimalClass}};
-    for (int round = 0; round <= kRuns; ++round) {
-        for (int which = 0; which < 2; ++which) {
-            const auto& [exe, className] = programs[which];
+// Medians over interleaved runs of the programs, after one unmeasured run of each.
+std::optional<std::vector<StartFigures>> MeasureStarts(const std::vector<Program>& programs) {
+    std::vector<std::vector<double>> starts(programs.size()), peaks(programs.size());
+    for (int round = 0; round <= kStartRuns; ++round) {
+        for (size_t which = 0; which < programs.size(); ++which) {
+            const Program& program = programs[which];
             std::optional<Run> run =
-                StartUntilVisible(*exe, className, exe->substr(0, exe->find_last_of(L'\\')));
+                StartUntilVisible(program.exe, program.arguments, program.className,
+                                  program.exe.substr(0, program.exe.find_last_of(L'\\')));
             if (!run)
                 return std::nullopt;
             const double peak = PeakWorkingSetKb(*run);
@@ -103,8 +109,10 @@ std::optional<std::pair<StartFigures, StartFigures>> MeasureStarts(const std::ws
             peaks[which].push_back(peak);
         }
     }
-    return std::pair{StartFigures{Median(starts[0]), Median(peaks[0])},
-                     StartFigures{Median(starts[1]), Median(peaks[1])}};
+    std::vector<StartFigures> figures;
+    for (size_t which = 0; which < programs.size(); ++which)
+        figures.push_back({Median(starts[which]), Median(peaks[which])});
+    return figures;
 }
 
 // A host user.ini of at least `size` bytes: GBK text, CR LF, the font keys, other settings.
@@ -140,7 +148,8 @@ std::optional<double> TimeSwitch(const std::wstring& root, const std::string& in
     // The previous switch's tool and host have ended (a running host would refuse the switch).
     for (int i = 0; i < 500 && (IsHostRunning() || FindWindowW(kToolClass, nullptr)); ++i)
         Sleep(10);
-    std::optional<Run> run = StartUntilVisible(root + L"\\TessalyFontSwitch.exe", kToolClass, root);
+    std::optional<Run> run =
+        StartUntilVisible(root + L"\\TessalyFontSwitch.exe", L"", kToolClass, root);
     if (!run) {
         std::printf("the tool did not show its window\n");
         return std::nullopt;
@@ -186,7 +195,7 @@ struct SwitchFigures {
 std::optional<SwitchFigures> MeasureSwitches(const std::wstring& root, size_t size) {
     const std::string ini = MakeUserIni(size);
     std::vector<double> switches, copies;
-    for (int i = 0; i < kRuns; ++i) {
+    for (int i = 0; i < kSwitchRuns; ++i) {
         std::optional<double> switched = TimeSwitch(root, ini);
         if (!switched)
             return std::nullopt;
@@ -208,17 +217,27 @@ int main() {
     const std::wstring tool = bin + L"\\TessalyFontSwitch.exe";
     const std::wstring minimal = bin + L"\\minimal_window.exe";
 
-    const auto starts = MeasureStarts(tool, minimal);
+    // The minimal program once with an ASCII title and once with the tool's title: under wine,
+    // the first Chinese text a process draws loads the CJK font into it, about 1 MB, which on
+    // Windows lives outside the process. The targets are judged against the same title.
+    const auto starts = MeasureStarts({{tool, L"", kToolClass},
+                                       {minimal, L"", kMinimalClass},
+                                       {minimal, kToolTitle, kMinimalClass}});
     if (!starts) {
         std::printf("a program did not show its window\n");
         return 1;
     }
-    const auto& [toolStart, minimalStart] = *starts;
+    const StartFigures& toolStart = (*starts)[0];
+    const StartFigures& asciiStart = (*starts)[1];
+    const StartFigures& minimalStart = (*starts)[2];
     const double startRatio = toolStart.startMs / minimalStart.startMs;
     std::printf("start until the window is visible, median of %d:\n"
-                "  tool %.1f ms, minimal %.1f ms, ratio %.2f (target at most 1.1: %s)\n",
-                kRuns, toolStart.startMs, minimalStart.startMs, startRatio,
-                Verdict(startRatio <= 1.1));
+                "  tool %.1f ms, minimal with the tool's title %.1f ms, ratio %.2f (target at "
+                "most 1.1: %s)\n"
+                "  minimal with an ASCII title %.1f ms, ratio %.2f\n",
+                kStartRuns, toolStart.startMs, minimalStart.startMs, startRatio,
+                Verdict(startRatio <= 1.1), asciiStart.startMs,
+                toolStart.startMs / asciiStart.startMs);
 
     const double toolKb = FileSizeKb(tool), minimalKb = FileSizeKb(minimal);
     std::printf(
@@ -227,10 +246,11 @@ int main() {
 
     const double extraKb = toolStart.peakKb - minimalStart.peakKb;
     std::printf("peak working set, median of %d:\n"
-                "  tool %.0f KB, minimal %.0f KB, ratio %.2f, %.0f KB above (target under "
-                "1024 KB above: %s)\n",
-                kRuns, toolStart.peakKb, minimalStart.peakKb,
-                toolStart.peakKb / minimalStart.peakKb, extraKb, Verdict(extraKb < 1024));
+                "  tool %.0f KB, minimal with the tool's title %.0f KB, %.0f KB above (target "
+                "under 1024 KB above: %s)\n"
+                "  minimal with an ASCII title %.0f KB, %.0f KB above\n",
+                kStartRuns, toolStart.peakKb, minimalStart.peakKb, extraKb, Verdict(extraKb < 1024),
+                asciiStart.peakKb, toolStart.peakKb - asciiStart.peakKb);
 
     TempDir temp;
     const std::wstring root = temp.path + L"\\host";
@@ -258,7 +278,7 @@ int main() {
                 "  %zu MB user.ini: switch %.1f ms, copy %.2f ms, ratio %.1f\n"
                 "  each MB from 1 to %zu MB: switch %.2f ms, copy %.2f ms, ratio %.2f (target at "
                 "most 3: %s)\n",
-                kRuns, MakeUserIni(0).size(), small->switchMs, small->copyMs, one->switchMs,
+                kSwitchRuns, MakeUserIni(0).size(), small->switchMs, small->copyMs, one->switchMs,
                 one->copyMs, one->switchMs / one->copyMs, kLargeMegabytes, large->switchMs,
                 large->copyMs, large->switchMs / large->copyMs, kLargeMegabytes, extraSwitch,
                 extraCopy, extraSwitch / extraCopy, Verdict(extraSwitch <= 3 * extraCopy));

@@ -1,6 +1,6 @@
 // The yardstick for the tool's start-up, size and memory: the least a Win32 window program
 // does (register a class, create and show one window, run the message loop), built with the
-// tool's own options.
+// tool's own options. The title is the command line, or "Minimal" without one.
 
 #include <windows.h>
 
@@ -16,7 +16,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t* commandLine, int showCommand) {
     constexpr wchar_t kClassName[] = L"MinimalWindowBench";
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = WndProc;
@@ -26,8 +26,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     if (!RegisterClassW(&windowClass))
         return 1;
-    HWND window = CreateWindowExW(0, kClassName, L"Minimal", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 360, 180, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExW(0, kClassName, *commandLine ? commandLine : L"Minimal",
+                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 360, 180,
+                                  nullptr, nullptr, instance, nullptr);
     if (!window)
         return 1;
     ShowWindow(window, showCommand);

@@ -1,5 +1,7 @@
 #include "host/backup.h"
 
+#include "core/decimal_text.h"
+
 #include <windows.h>
 
 #include <ctime>
@@ -8,14 +10,13 @@ namespace {
 
 // Two digits: a "0" before values of 9 or less.
 std::wstring TwoDigits(int value) {
-    return (value <= 9 ? L"0" : L"") + std::to_wstring(value);
+    return (value <= 9 ? L"0" : L"") + DecimalText(value);
 }
 
 } // namespace
 
 std::wstring FormatTimestamp(int month, int day, int hour, int minute) {
-    return std::to_wstring(month) + L"-" + TwoDigits(day) + L"_" + TwoDigits(hour) +
-           TwoDigits(minute);
+    return DecimalText(month) + L"-" + TwoDigits(day) + L"_" + TwoDigits(hour) + TwoDigits(minute);
 }
 
 std::wstring GetCurrentTimestamp() {

@@ -1,7 +1,9 @@
 #include "ui/screen_resolution.h"
 
+#include "core/decimal_text.h"
+
 std::wstring ResolutionLabelText(int width, int height) {
-    std::wstring text = L"物理分辨率: " + std::to_wstring(width) + L" x " + std::to_wstring(height);
+    std::wstring text = L"物理分辨率: " + DecimalText(width) + L" x " + DecimalText(height);
     if (height >= 2160)
         text += L" (高清屏)";
     return text;

@@ -11,7 +11,6 @@
 namespace {
 
 constexpr std::string_view kBlanks = " \t\r\n";
-constexpr size_t kChunkSize = 64 * 1024;
 constexpr wchar_t kReadFailure[] = L"无法读取配置文件 user.ini";
 constexpr wchar_t kWriteFailure[] = L"无法写入配置文件 user.ini";
 
@@ -86,9 +85,9 @@ long long ReadSome(FILE* input, char* into, size_t size) {
 const wchar_t* StreamRewritten(FILE* input, FontMap& scheme, HANDLE output) {
     if (!output)
         return kWriteFailure;
-    std::string buffer(kChunkSize, '\0');
+    std::string buffer(kReadChunkSize, '\0');
     std::string out;
-    out.reserve(kChunkSize + CountMaxGrowth(scheme));
+    out.reserve(kReadChunkSize + CountMaxGrowth(scheme));
     size_t filled = 0;
     for (;;) {
         if (filled == buffer.size())

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <iomanip>
-#include <sstream>
 
 namespace {
 
@@ -268,26 +266,6 @@ std::string ExpectedAfterSwitch(std::string_view content, bool classic) {
         start = end;
     }
     return expected;
-}
-
-testing::AssertionResult SameBytes(std::string_view expected, std::string_view actual) {
-    if (expected == actual)
-        return testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
-        ++at;
-    auto hex = [at](std::string_view bytes) {
-        std::ostringstream out;
-        const size_t from = at >= 16 ? at - 16 : 0;
-        for (size_t i = from; i < bytes.size() && i < at + 16; ++i)
-            out << (i == at ? "[" : "") << std::hex << std::setw(2) << std::setfill('0')
-                << (static_cast<unsigned>(bytes[i]) & 0xFF) << (i == at ? "]" : "") << ' ';
-        return out.str();
-    };
-    return testing::AssertionFailure()
-           << "bytes differ: expected " << expected.size() << " bytes, got " << actual.size()
-           << "; first difference at offset " << at << "\n  expected: " << hex(expected)
-           << "\n  actual:   " << hex(actual);
 }
 
 // ---- Backups

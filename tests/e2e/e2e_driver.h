@@ -89,9 +89,6 @@ std::string RealisticUserIni();
 // (lines end at LF), every other byte as it was. Written apart from the tool's code.
 std::string ExpectedAfterSwitch(std::string_view content, bool classic);
 
-// Byte-for-byte equality with the first difference described.
-testing::AssertionResult SameBytes(std::string_view expected, std::string_view actual);
-
 // ---- Backups
 
 // user.<M-DD_HHMM>备份.ini for each minute from `from` to `to` (local time).

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iomanip>
+#include <sstream>
 #include <thread>
 
 TempDir::TempDir() {
@@ -67,6 +69,26 @@ std::string ReadBytes(const std::wstring& path) {
     while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
         bytes.append(buffer, got);
     return bytes;
+}
+
+testing::AssertionResult SameBytes(std::string_view expected, std::string_view actual) {
+    if (expected == actual)
+        return testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
+        ++at;
+    auto hex = [at](std::string_view bytes) {
+        std::ostringstream out;
+        const size_t from = at >= 16 ? at - 16 : 0;
+        for (size_t i = from; i < bytes.size() && i < at + 16; ++i)
+            out << (i == at ? "[" : "") << std::hex << std::setw(2) << std::setfill('0')
+                << (static_cast<unsigned>(bytes[i]) & 0xFF) << (i == at ? "]" : "") << ' ';
+        return out.str();
+    };
+    return testing::AssertionFailure()
+           << "bytes differ: expected " << expected.size() << " bytes, got " << actual.size()
+           << "; first difference at offset " << at << "\n  expected: " << hex(expected)
+           << "\n  actual:   " << hex(actual);
 }
 
 bool PathExists(const std::wstring& path) {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <map>
 #include <optional>
@@ -26,6 +28,8 @@ void RemoveTree(const std::wstring& path);
 void MakeDirs(const std::wstring& path);
 void WriteBytes(const std::wstring& path, std::string_view bytes);
 std::string ReadBytes(const std::wstring& path);
+// Byte-for-byte equality; a failure gives both sizes and the bytes around the first difference.
+testing::AssertionResult SameBytes(std::string_view expected, std::string_view actual);
 bool PathExists(const std::wstring& path);
 std::vector<std::wstring> ListFiles(const std::wstring& folder); // file names, sorted
 

@@ -266,18 +266,19 @@ TEST(RewriteLines, LargeFilesComeOutAsFromOnePassOverTheWholeContent) {
     const std::wstring path = dir.path + L"\\user.ini";
     std::mt19937 random(7);
     const FontMap hd = MakeFontScheme(false).entries;
-    // Keys early, as hosts write them, and then plain lines only.
+    // Keys early, as hosts write them, and then plain lines only, over several pieces.
     std::string keysEarly;
-    while (keysEarly.size() < 300000)
+    while (keysEarly.size() < 3 * kReadChunkSize)
         keysEarly += GenerateIni(random, hd).content + "\r\nFiller=" + std::string(500, 'f');
-    // Keys late: across the first 64 KiB boundary, after a line of 200 KB, and at the very end.
+    // Keys late: across the first piece boundary, after a line longer than a piece, and at the
+    // very end.
     std::string keysLate;
-    for (int i = 0; keysLate.size() < 300000; ++i)
+    for (int i = 0; keysLate.size() < 3 * kReadChunkSize; ++i)
         keysLate += "Line" + std::to_string(i) + "=\xB0\xA1\r\n";
-    keysLate.insert(65530, "\nFONTNAME4 = old\r\n");
+    keysLate.insert(kReadChunkSize - 6, "\nFONTNAME4 = old\r\n");
     std::string longLine(1, '\n');
-    longLine.append(200000, '\xB0').append("\nFONTSIZE9=1\r\n");
-    keysLate.insert(100000, longLine);
+    longLine.append(kReadChunkSize * 3 / 2, '\xB0').append("\nFONTSIZE9=1\r\n");
+    keysLate.insert(kReadChunkSize + 100000, longLine);
     keysLate += "FontWeigth10=1";
     for (const std::string& content : {keysEarly, keysLate}) {
         FontMap whole = hd;
@@ -286,7 +287,7 @@ TEST(RewriteLines, LargeFilesComeOutAsFromOnePassOverTheWholeContent) {
         FontMap scheme = hd;
         const Outcome outcome = RewriteFile(path, scheme);
         EXPECT_TRUE(outcome.succeeded && outcome.boxes.empty());
-        EXPECT_EQ(expected, ReadBytes(path));
+        EXPECT_TRUE(SameBytes(expected, ReadBytes(path)));
         EXPECT_EQ(whole, scheme);
     }
 }

@@ -7,9 +7,10 @@
 #include <string>
 #include <string_view>
 
-// RewriteLines reads and writes pieces of this size; only a longer line makes a piece grow. Large
-// pieces keep the calls per MB few: a switch of a large file costs little more than copying it.
-inline constexpr size_t kReadChunkSize = 1024 * 1024;
+// RewriteLines reads and writes pieces of this size; only a longer line makes a piece grow. Larger
+// pieces mean fewer calls per MB of a large file but more fresh memory to touch for any file:
+// 256 KiB measured best under wine (64 KiB: 1.8 copies per extra MB, 1 MiB: 10 ms more at 1 MB).
+inline constexpr size_t kReadChunkSize = 256 * 1024;
 
 // text without leading and trailing space, tab, CR and LF.
 std::string_view Trim(std::string_view text);

@@ -445,13 +445,19 @@ void ToolCase::TearDown() {
 
 // ---- Shared steps and checks
 
+testing::AssertionResult ClickAndAnswer(const RunningTool& tool, int id, size_t count,
+                                        std::vector<SeenBox>& boxes, SwitchWindow& window) {
+    GetLocalTime(&window.pressed);
+    testing::AssertionResult answered = ClickAndAnswer(tool, id, count, boxes);
+    GetLocalTime(&window.reported);
+    return answered;
+}
+
 void ExpectSuccessfulSwitch(const Installation& installation, RunningTool& tool, bool classic,
                             SwitchWindow& window) {
     ASSERT_TRUE(StartTool(installation, tool));
     std::vector<SeenBox> boxes;
-    GetLocalTime(&window.pressed);
-    ASSERT_TRUE(ClickAndAnswer(tool, classic ? kClassicButton : kHdButton, 1, boxes));
-    GetLocalTime(&window.reported);
+    ASSERT_TRUE(ClickAndAnswer(tool, classic ? kClassicButton : kHdButton, 1, boxes, window));
     EXPECT_TRUE(IsBox(boxes[0], L"成功！",
                       classic ? L"字体已更新为：\n【经典字体】" : L"字体已更新为：\n【高清字体】",
                       MB_ICONINFORMATION));

@@ -164,6 +164,10 @@ struct SwitchWindow {
     SYSTEMTIME reported{};
 };
 
+// ClickAndAnswer, with the local time taken before the click and after the last box.
+testing::AssertionResult ClickAndAnswer(const RunningTool& tool, int id, size_t count,
+                                        std::vector<SeenBox>& boxes, SwitchWindow& window);
+
 // Starts the tool and presses a scheme button, expecting the success box only, the process
 // ending with exit code 0 and the host started from `hostExe` in the tool's folder.
 void ExpectSuccessfulSwitch(const Installation& installation, RunningTool& tool, bool classic,

@@ -189,10 +189,8 @@ TEST_P(SwitchStopsAtTheWrite, AfterTheBackup) {
 
     ASSERT_TRUE(StartTool(at, tool));
     SwitchWindow window;
-    GetLocalTime(&window.pressed);
     std::vector<SeenBox> boxes;
-    ASSERT_TRUE(ClickAndAnswer(tool, kHdButton, 1, boxes));
-    GetLocalTime(&window.reported);
+    ASSERT_TRUE(ClickAndAnswer(tool, kHdButton, 1, boxes, window));
     EXPECT_TRUE(IsBox(boxes[0], L"错误提醒", L"无法写入配置文件 user.ini", MB_ICONERROR));
     EXPECT_TRUE(StaysOpenQuietly(tool));
     holder.reset();
@@ -221,10 +219,8 @@ TEST_F(SwitchWithBrokenHostExe, ReportsTheFailedStartAfterTheSwitch) {
     WriteBytes(at.hostExe, "not a program");
     ASSERT_TRUE(StartTool(at, tool));
     SwitchWindow window;
-    GetLocalTime(&window.pressed);
     std::vector<SeenBox> boxes;
-    ASSERT_TRUE(ClickAndAnswer(tool, kClassicButton, 2, boxes));
-    GetLocalTime(&window.reported);
+    ASSERT_TRUE(ClickAndAnswer(tool, kClassicButton, 2, boxes, window));
     EXPECT_TRUE(IsBox(boxes[0], L"成功！", L"字体已更新为：\n【经典字体】", MB_ICONINFORMATION));
     EXPECT_TRUE(IsBox(boxes[1], L"错误", L"无法启动目标程序。", MB_ICONERROR));
     EXPECT_TRUE(StaysOpenQuietly(tool));

@@ -99,10 +99,19 @@ std::wstring TwoDigits(int value) {
     return (value < 10 ? L"0" : L"") + std::to_wstring(value);
 }
 
+constexpr ULONGLONG kMinuteTicks = 60ull * 10000000ull;
+
 ULONGLONG ToTicks(const SYSTEMTIME& time) {
     FILETIME file{};
     SystemTimeToFileTime(&time, &file);
     return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+SYSTEMTIME FromTicks(ULONGLONG ticks) {
+    const FILETIME file{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME time{};
+    FileTimeToSystemTime(&file, &time);
+    return time;
 }
 
 bool IsLeftoverName(std::wstring name) {
@@ -270,15 +279,15 @@ std::string ExpectedAfterSwitch(std::string_view content, bool classic) {
 
 // ---- Backups
 
+SYSTEMTIME MinutesLater(const SYSTEMTIME& time, int minutes) {
+    return FromTicks(ToTicks(time) + kMinuteTicks * minutes);
+}
+
 std::vector<std::wstring> BackupNamesBetween(const SYSTEMTIME& from, const SYSTEMTIME& to) {
-    constexpr ULONGLONG kMinute = 60ull * 10000000ull;
     std::vector<std::wstring> names;
-    const ULONGLONG last = ToTicks(to) / kMinute;
-    for (ULONGLONG minute = ToTicks(from) / kMinute; minute <= last; ++minute) {
-        const ULONGLONG ticks = minute * kMinute;
-        FILETIME file{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-        SYSTEMTIME time{};
-        FileTimeToSystemTime(&file, &time);
+    const ULONGLONG last = ToTicks(to) / kMinuteTicks;
+    for (ULONGLONG minute = ToTicks(from) / kMinuteTicks; minute <= last; ++minute) {
+        const SYSTEMTIME time = FromTicks(minute * kMinuteTicks);
         names.push_back(L"user." + std::to_wstring(time.wMonth) + L"-" + TwoDigits(time.wDay) +
                         L"_" + TwoDigits(time.wHour) + TwoDigits(time.wMinute) + L"备份.ini");
     }

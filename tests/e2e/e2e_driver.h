@@ -91,6 +91,8 @@ std::string ExpectedAfterSwitch(std::string_view content, bool classic);
 
 // ---- Backups
 
+SYSTEMTIME MinutesLater(const SYSTEMTIME& time, int minutes);
+
 // user.<M-DD_HHMM>备份.ini for each minute from `from` to `to` (local time).
 std::vector<std::wstring> BackupNamesBetween(const SYSTEMTIME& from, const SYSTEMTIME& to);
 

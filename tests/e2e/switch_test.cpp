@@ -16,17 +16,6 @@ void PrintTo(const Placing& placing, std::ostream* out) {
     *out << placing.name;
 }
 
-SYSTEMTIME MinutesLater(const SYSTEMTIME& time, int minutes) {
-    FILETIME file{};
-    SystemTimeToFileTime(&time, &file);
-    ULARGE_INTEGER ticks{{file.dwLowDateTime, file.dwHighDateTime}};
-    ticks.QuadPart += 600000000ULL * minutes;
-    file = {ticks.LowPart, ticks.HighPart};
-    SYSTEMTIME later{};
-    FileTimeToSystemTime(&file, &later);
-    return later;
-}
-
 class SwitchInPlace : public ToolCase, public testing::WithParamInterface<Placing> {};
 
 // Classic and HD from each place the tool may lie in: user.ini rewritten, the backup equal to

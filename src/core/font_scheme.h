@@ -1,12 +1,11 @@
 #pragma once
 // The two fixed font schemes as data, and the conversion of wide text to the ANSI code page.
 
+#include "scheme_kind.h"
+
 #include <functional>
 #include <map>
 #include <string>
-
-// true: Classic ("经典字体", button 1); false: HD ("高清字体", button 2).
-using SchemeKind = bool;
 
 // Key -> value in the bytes written to user.ini; transparent lookup by std::string_view.
 using FontMap = std::map<std::string, std::string, std::less<>>;

@@ -1,6 +1,6 @@
 #include "host/backup.h"
 
-#include "core/decimal_text.h"
+#include "decimal_text.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The host's DPI compatibility layer in the current user's registry.
 
-#include "core/font_scheme.h"
+#include "scheme_kind.h"
 
 inline constexpr wchar_t kLayersKey[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";

@@ -1,6 +1,6 @@
 #include "host/install_paths.h"
 
-#include "scoped.h"
+#include "system_library.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "ui/screen_resolution.h"
 
-#include "core/decimal_text.h"
+#include "decimal_text.h"
 
 std::wstring ResolutionLabelText(int width, int height) {
     std::wstring text = L"物理分辨率: " + DecimalText(width) + L" x " + DecimalText(height);

@@ -1,6 +1,6 @@
 #include "ui/theme.h"
 
-#include "scoped.h"
+#include "system_library.h"
 
 namespace {
 

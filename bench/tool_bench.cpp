@@ -6,7 +6,8 @@
 // Prints medians, ratios and the targets.
 
 #include "bench_timing.h"
-#include "test_support.h"
+#include "host/host_process.h"
+#include "support.h"
 
 #include <psapi.h>
 
@@ -26,7 +27,7 @@ constexpr wchar_t kToolTitle[] = L"Tessaly：字体切换";
 constexpr int kHdButton = 2;
 
 struct Run {
-    ChildProcess process;
+    Child process;
     HWND window = nullptr;
     double startMs = 0;
 };
@@ -44,16 +45,13 @@ void End(Run& run) {
 std::optional<Run> StartUntilVisible(const std::wstring& exe, const std::wstring& arguments,
                                      const wchar_t* className, const std::wstring& currentDir) {
     const double start = NowMs();
-    std::optional<ChildProcess> child = StartProcess(exe, arguments, currentDir);
+    std::optional<Child> child = StartProcess(exe, arguments, currentDir);
     if (!child)
         return std::nullopt;
     Run run{std::move(*child)};
     for (;;) {
-        std::vector<HWND> shown = FindVisibleWindows(run.process.id, className);
-        if (!shown.empty()) {
-            run.window = shown.front();
+        if ((run.window = FindProcessWindow(run.process.id, className)))
             break;
-        }
         if (NowMs() - start > kTimeoutMs || WaitForExit(run.process, 0)) {
             End(run);
             return std::nullopt;
@@ -130,23 +128,17 @@ std::string MakeUserIni(size_t size) {
     return ini;
 }
 
-bool IsHostRunning() {
-    for (const ProcessEntry& entry : ListProcesses())
-        if (lstrcmpiW(entry.exeName.c_str(), L"tdxw.exe") == 0)
-            return true;
-    return false;
-}
-
 // One whole switch to HD in the host at `root` (root layout): from posting the click until the
 // success box shows. The tool is started before and ends after OK; the stand-in host it then
 // starts ends at once.
 std::optional<double> TimeSwitch(const std::wstring& root, const std::string& ini) {
     const std::wstring folder = root + L"\\T0002";
-    for (const std::wstring& name : ListFiles(folder))
-        DeleteFileW((folder + L"\\" + name).c_str());
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        fs::remove(entry.path());
     WriteBytes(folder + L"\\user.ini", ini);
     // The previous switch's tool and host have ended (a running host would refuse the switch).
-    for (int i = 0; i < 500 && (IsHostRunning() || FindWindowW(kToolClass, nullptr)); ++i)
+    for (int i = 0;
+         i < 500 && (IsProcessMatching({L"tdxw.exe"}) || FindWindowW(kToolClass, nullptr)); ++i)
         Sleep(10);
     std::optional<Run> run =
         StartUntilVisible(root + L"\\TessalyFontSwitch.exe", L"", kToolClass, root);
@@ -158,10 +150,8 @@ std::optional<double> TimeSwitch(const std::wstring& root, const std::string& in
     HWND box = nullptr;
     const double start = NowMs();
     PostMessageW(GetDlgItem(run->window, kHdButton), BM_CLICK, 0, 0);
-    for (std::vector<HWND> boxes; !box && NowMs() - start < kTimeoutMs; Sleep(1)) {
-        boxes = FindMessageBoxes(run->process.id);
-        box = boxes.empty() ? nullptr : boxes.front();
-    }
+    while (!(box = FindProcessWindow(run->process.id, L"#32770")) && NowMs() - start < kTimeoutMs)
+        Sleep(1);
     const double elapsed = NowMs() - start;
     wchar_t caption[64] = {};
     if (box) {
@@ -171,8 +161,7 @@ std::optional<double> TimeSwitch(const std::wstring& root, const std::string& in
     if (!WaitForExit(run->process, kTimeoutMs))
         End(*run);
     if (std::wstring_view(caption) != L"成功！") {
-        std::printf("the switch showed \"%s\" instead of the success box\n",
-                    Narrow(caption).c_str());
+        std::printf("the switch showed \"%s\" instead of the success box\n", U8(caption).c_str());
         return std::nullopt;
     }
     return elapsed;
@@ -213,7 +202,7 @@ const char* Verdict(bool met) {
 } // namespace
 
 int main() {
-    const std::wstring bin = ExeDir();
+    const std::wstring bin = ExeDir().wstring();
     const std::wstring tool = bin + L"\\TessalyFontSwitch.exe";
     const std::wstring minimal = bin + L"\\minimal_window.exe";
 
@@ -252,9 +241,8 @@ int main() {
                 kStartRuns, toolStart.peakKb, minimalStart.peakKb, extraKb, Verdict(extraKb < 1024),
                 asciiStart.peakKb, toolStart.peakKb - asciiStart.peakKb);
 
-    TempDir temp;
-    const std::wstring root = temp.path + L"\\host";
-    MakeDirs(root + L"\\T0002");
+    const std::wstring root = TempFolder(L"bench").wstring();
+    fs::create_directories(root + L"\\T0002");
     if (!CopyFileW(tool.c_str(), (root + L"\\TessalyFontSwitch.exe").c_str(), FALSE) ||
         !CopyFileW((bin + L"\\stand_in_host.exe").c_str(), (root + L"\\tdxw.exe").c_str(), FALSE)) {
         std::printf("cannot lay out the host installation\n");
@@ -266,6 +254,7 @@ int main() {
     RegDeleteKeyValueW(HKEY_CURRENT_USER,
                        L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers",
                        (root + L"\\tdxw.exe").c_str());
+    fs::remove_all(root);
     if (!small || !one || !large) {
         std::printf("a switch failed\n");
         return 1;

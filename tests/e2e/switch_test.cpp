@@ -1,273 +1,110 @@
-// The switch as a user meets it: a host installation, the tool placed in it, a button pressed,
-// every message box read and answered, then the files, the registry and the host checked.
+// The built tool driven through its window, as a user drives it, in laid-out installations.
+#include "support.h"
 
-#include "e2e_driver.h"
+#include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
-struct Placing {
+constexpr char kOriginal[] = "[SCREEN]\r\nFONTNAME1=Arial\r\nFONTSIZE1=-12\r\nOther=1\r\n";
+constexpr char kClassic[] = "[SCREEN]\r\nFONTNAME1=System\nFONTSIZE1=-13\nOther=1\r\n";
+constexpr char kHd[] =
+    "[SCREEN]\r\nFONTNAME1=\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA\nFONTSIZE1=-12\nOther=1\r\n";
+constexpr wchar_t kLayers[] =
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+constexpr wchar_t kDpiUnaware[] = L"~ GDIDPISCALING DPIUNAWARE";
+constexpr wchar_t kToolClass[] = L"QorvelFontSwitcher";
+constexpr int kHdButton = 2;
+
+std::wstring Layer(const fs::path& host) {
+    wchar_t data[64] = {};
+    DWORD size = sizeof data;
+    return RegGetValueW(HKEY_CURRENT_USER, kLayers, host.c_str(), RRF_RT_REG_SZ, nullptr, data,
+                        &size) == ERROR_SUCCESS
+               ? data
+               : L"";
+}
+
+// Every backup in the folder, "name: same" or "name: different" against the original.
+std::string Backups(const fs::path& folder) {
+    std::string found;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        if (entry.path().filename() != L"user.ini")
+            found += U8(entry.path().filename().wstring()) +
+                     (ReadBytes(entry.path()) == kOriginal ? ": same " : ": different ");
+    return found;
+}
+
+struct SwitchCase {
     const char* name;
-    Layout layout;
-    const wchar_t* rootName;
-    bool classic;
+    const wchar_t* host;
+    const wchar_t* tool; // folder below the host root
+    int button;
+    const char* box;
+    const char* ini;
+    const wchar_t* layer;
 };
 
-void PrintTo(const Placing& placing, std::ostream* out) {
-    *out << placing.name;
-}
+TEST(Switch, RewritesBacksUpRegistersStartsTheHostAndEnds) {
+    const SwitchCase cases[] = {
+        {"root layout, HD", L"root", L".", kHdButton, "成功！: 字体已更新为：\n【高清字体】", kHd,
+         kDpiUnaware},
+        {"Vantiro folder, Classic", L"folder", L"Vantiro", 1,
+         "成功！: 字体已更新为：\n【经典字体】", kClassic, L""},
+        {"deep below Vantiro, Chinese folders, HD", L"通达信", L"Vantiro\\工具\\新版", kHdButton,
+         "成功！: 字体已更新为：\n【高清字体】", kHd, kDpiUnaware},
+    };
+    for (const SwitchCase& c : cases) {
+        const fs::path root = TempFolder(c.host), tool = root / c.tool;
+        fs::create_directories(root / L"T0002");
+        fs::create_directories(tool);
+        WriteBytes(root / L"T0002\\user.ini", kOriginal);
+        fs::copy_file(ExeDir() / L"stand_in_host.exe", root / L"tdxw.exe");
+        fs::copy_file(ExeDir() / L"TessalyFontSwitch.exe", tool / L"TessalyFontSwitch.exe");
+        const std::wstring host = fs::weakly_canonical(root / L"tdxw.exe").wstring();
+        RegSetKeyValueW(HKEY_CURRENT_USER, kLayers, host.c_str(), REG_SZ, L"other", 12);
 
-class SwitchInPlace : public ToolCase, public testing::WithParamInterface<Placing> {};
-
-// Classic and HD from each place the tool may lie in: user.ini rewritten, the backup equal to
-// the original, the host's compatibility value set or deleted and nothing else of the key
-// touched, the host started and the tool ended with exit code 0.
-TEST_P(SwitchInPlace, RewritesBacksUpRegistersAndStartsTheHost) {
-    const Placing placing = GetParam();
-    const std::string original = RealisticUserIni();
-    const Installation at = LayOut(temp.path, {.layout = placing.layout,
-                                               .rootName = placing.rootName,
-                                               .userIni = original,
-                                               .withDecoys = placing.layout != Layout::Root});
-    const std::string decoy = ReadBytes(temp.path + L"\\T0002\\user.ini");
-    // Values of other programs stay; the host's own value is replaced or removed.
-    SetRegistryString(kLayersKey, at.root + L"\\other\\app.exe", L"~ HIGHDPIAWARE");
-    SetRegistryString(kLayersKey, at.root + L"\\tdxw.exe.bak", L"~ RUNASADMIN");
-    SetRegistryString(kLayersKey, at.hostExe, placing.classic ? kHdLayers : L"~ HIGHDPIAWARE");
-    std::map<std::wstring, RegistryValue> others = ReadRegistryValues(kLayersKey);
-    others.erase(at.hostExe);
-
-    SwitchWindow window;
-    ExpectSuccessfulSwitch(at, tool, placing.classic, window);
-
-    EXPECT_TRUE(SameBytes(ExpectedAfterSwitch(original, placing.classic), ReadBytes(at.userIni)))
-        << "user.ini";
-    ExpectOneBackup(at, original, window);
-    std::map<std::wstring, RegistryValue> after = ReadRegistryValues(kLayersKey);
-    auto host = after.find(at.hostExe);
-    if (placing.classic) {
-        EXPECT_EQ(after.end(), host) << "the host's value is still there";
-    } else {
-        ASSERT_NE(after.end(), host) << "no value named " << Narrow(at.hostExe);
-        EXPECT_EQ(StringValue(kHdLayers), host->second) << "REG_SZ, 54 bytes";
-        EXPECT_EQ(54u, host->second.data.size());
-    }
-    after.erase(at.hostExe);
-    EXPECT_EQ(others, after) << "other values of the Layers key";
-    if (placing.layout != Layout::Root) {
-        EXPECT_TRUE(SameBytes(decoy, ReadBytes(temp.path + L"\\T0002\\user.ini")))
-            << "user.ini in the root's parent";
-        EXPECT_FALSE(HostRan(temp.path + L"\\tdxw.exe")) << "the host in the root's parent ran";
+        std::optional<Child> run = StartProcess(tool / L"TessalyFontSwitch.exe", L"", tool);
+        ASSERT_TRUE(run) << c.name;
+        HWND window = WaitForWindow(run->id, kToolClass, 10000);
+        EXPECT_TRUE(window) << c.name << ": no window";
+        PostMessageW(GetDlgItem(window, c.button), BM_CLICK, 0, 0);
+        EXPECT_EQ(c.box, U8(TakeBox(run->id, 10000))) << c.name;
+        const std::optional<DWORD> exitCode = WaitForExit(*run, 10000);
+        if (!exitCode)
+            TerminateProcess(run->process.get(), 1);
+        EXPECT_EQ(0u, exitCode.value_or(259)) << c.name << ": exit code (259: still running)";
+        EXPECT_TRUE(WaitForFile(root / L"tdxw.exe.ran", 10000)) << c.name << ": host not started";
+        EXPECT_EQ(c.ini, ReadBytes(root / L"T0002\\user.ini")) << c.name;
+        const std::string backups = Backups(root / L"T0002");
+        EXPECT_TRUE(backups.starts_with("user.") && backups.ends_with("备份.ini: same "))
+            << c.name << ": " << backups;
+        EXPECT_EQ(c.layer, Layer(host)) << c.name << ", value " << U8(host);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kLayers, host.c_str());
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Placings, SwitchInPlace,
-    testing::Values(Placing{"RootClassic", Layout::Root, L"host", true},
-                    Placing{"RootHd", Layout::Root, L"host", false},
-                    Placing{"VantiroClassic", Layout::Vantiro, L"host", true},
-                    Placing{"VantiroHd", Layout::Vantiro, L"host", false},
-                    Placing{"DeepVantiroHd", Layout::DeepVantiro, L"host", false},
-                    Placing{"ChineseRootClassic", Layout::Root, L"通达信金融终端", true},
-                    Placing{"ChineseVantiroHd", Layout::Vantiro, L"通达信金融终端", false}),
-    [](const testing::TestParamInfo<Placing>& info) { return std::string(info.param.name); });
-
-class SwitchRefused : public ToolCase {
-  protected:
-    // Everything a refused switch must leave as it was.
-    void Remember(const Installation& installation) {
-        at = installation;
-        files = SnapshotTree(temp.path);
-        values = ReadRegistryValues(kLayersKey);
-    }
-    void ExpectUntouched() {
-        std::map<std::wstring, FileState> now = SnapshotTree(temp.path);
-        EXPECT_TRUE(files == now) << "files changed:" << DescribeChanges(files, now);
-        EXPECT_EQ(values, ReadRegistryValues(kLayersKey)) << "the Layers key changed";
-        EXPECT_FALSE(HostRan(at.hostExe, 300)) << "the host was started";
-    }
-
-    Installation at;
-    std::map<std::wstring, FileState> files;
-    std::map<std::wstring, RegistryValue> values;
-};
-
-class SwitchRefusedWhileHostRuns : public SwitchRefused,
-                                   public testing::WithParamInterface<const wchar_t*> {};
-
-// A host process whose file name holds "tdxw" in another letter case, or "通达信": only the
-// warning, and user.ini with its folder untouched (no backup).
-TEST_P(SwitchRefusedWhileHostRuns, WarnsAndTouchesNothing) {
-    const std::wstring elsewhere = temp.path + L"\\running";
-    MakeDirs(elsewhere);
-    const std::wstring running = elsewhere + L"\\" + GetParam();
-    ASSERT_TRUE(PlaceHelper(L"stand_in_host", running));
-    std::optional<ChildProcess> host = StartProcess(running, L"--wait 60000", elsewhere);
-    ASSERT_TRUE(host) << "starting " << Narrow(running);
-    ASSERT_TRUE(HostRan(running, kWaitMs)) << "the running host's record";
-    Remember(LayOut(temp.path, {.layout = Layout::Vantiro, .userIni = RealisticUserIni()}));
-
-    ASSERT_TRUE(StartTool(at, tool));
-    std::vector<SeenBox> boxes;
-    ASSERT_TRUE(ClickAndAnswer(tool, kHdButton, 1, boxes));
-    EXPECT_TRUE(IsBox(boxes[0], L"重要提示", L"请退出所有通达信程序；\n再进行字体切换操作！",
-                      MB_ICONWARNING));
-    EXPECT_TRUE(StaysOpenQuietly(tool));
-    ExpectUntouched();
-    EXPECT_TRUE(ClosesCleanly(tool));
-    TerminateProcess(host->process.get(), 0);
-    WaitForExit(*host, 5000);
-}
-
-INSTANTIATE_TEST_SUITE_P(HostNames, SwitchRefusedWhileHostRuns,
-                         testing::Values(L"TdxW.exe", L"通达信行情.exe"),
-                         [](const testing::TestParamInfo<const wchar_t*>& info) {
-                             return info.index == 0 ? "TdxW" : "ChineseName";
-                         });
-
-// No user.ini at either candidate: the path error, and nothing created anywhere.
-TEST_F(SwitchRefused, ReportsMissingUserIniAndCreatesNothing) {
-    Remember(LayOut(temp.path, {.layout = Layout::Vantiro, .userIni = std::nullopt}));
-    ASSERT_TRUE(StartTool(at, tool));
-    std::vector<SeenBox> boxes;
-    ASSERT_TRUE(ClickAndAnswer(tool, kClassicButton, 1, boxes));
-    EXPECT_TRUE(IsBox(boxes[0], L"路径错误",
-                      L"T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。",
-                      MB_ICONERROR));
-    EXPECT_TRUE(StaysOpenQuietly(tool));
-    ExpectUntouched();
-    EXPECT_TRUE(ClosesCleanly(tool));
-}
-
-// No backup can be made (folders hold its names for this minute and the next): the backup
-// error, and nothing changed.
-TEST_F(SwitchRefused, AtAFailedBackup) {
-    const Installation laid =
-        LayOut(temp.path, {.layout = Layout::Vantiro, .userIni = RealisticUserIni()});
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    for (const std::wstring& name : BackupNamesBetween(now, MinutesLater(now, 1)))
-        MakeDirs(laid.root + L"\\T0002\\" + name);
-    Remember(laid);
-    ASSERT_TRUE(StartTool(at, tool));
-    std::vector<SeenBox> boxes;
-    ASSERT_TRUE(ClickAndAnswer(tool, kHdButton, 1, boxes));
-    EXPECT_TRUE(IsBox(boxes[0], L"错误", L"备份文件失败", MB_ICONERROR));
-    EXPECT_TRUE(StaysOpenQuietly(tool));
-    ExpectUntouched();
-    EXPECT_TRUE(ClosesCleanly(tool));
-}
-
-// A user.ini that cannot be replaced, read-only or held open by another process that shares
-// it for reading only: the write error after the backup; user.ini, the registry and the host
-// untouched. (wine as root would write a read-only file; the tool checks the attribute.)
-class SwitchStopsAtTheWrite : public ToolCase, public testing::WithParamInterface<bool> {};
-
-TEST_P(SwitchStopsAtTheWrite, AfterTheBackup) {
-    const bool readOnly = GetParam();
-    const std::string original = RealisticUserIni();
-    const Installation at = LayOut(temp.path, {.layout = Layout::Root, .userIni = original});
-    UniqueHandle holder;
-    if (readOnly)
-        ASSERT_TRUE(SetFileAttributesW(at.userIni.c_str(), FILE_ATTRIBUTE_READONLY));
-    else
-        holder = AdoptHandle(CreateFileW(at.userIni.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(readOnly || holder) << "holding user.ini open";
-    SetRegistryString(kLayersKey, at.hostExe, L"~ HIGHDPIAWARE");
-    const std::map<std::wstring, RegistryValue> values = ReadRegistryValues(kLayersKey);
-
-    ASSERT_TRUE(StartTool(at, tool));
-    SwitchWindow window;
-    std::vector<SeenBox> boxes;
-    ASSERT_TRUE(ClickAndAnswer(tool, kHdButton, 1, boxes, window));
-    EXPECT_TRUE(IsBox(boxes[0], L"错误提醒", L"无法写入配置文件 user.ini", MB_ICONERROR));
-    EXPECT_TRUE(StaysOpenQuietly(tool));
-    holder.reset();
-
-    EXPECT_TRUE(SameBytes(original, ReadBytes(at.userIni))) << "user.ini";
-    EXPECT_EQ(readOnly, (GetFileAttributesW(at.userIni.c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
-    ExpectOneBackup(at, original, window);
-    EXPECT_EQ(values, ReadRegistryValues(kLayersKey)) << "the Layers key changed";
-    EXPECT_FALSE(HostRan(at.hostExe, 300)) << "the host was started";
-    EXPECT_TRUE(ClosesCleanly(tool));
-}
-
-INSTANTIATE_TEST_SUITE_P(Holds, SwitchStopsAtTheWrite, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "ReadOnly" : "HeldOpen";
-                         });
-
-// A tdxw.exe that is no program: the switch completes, then the start error; the tool stays
-// open.
-using SwitchWithBrokenHostExe = ToolCase;
-
-TEST_F(SwitchWithBrokenHostExe, ReportsTheFailedStartAfterTheSwitch) {
-    const std::string original = RealisticUserIni();
-    const Installation at =
-        LayOut(temp.path, {.layout = Layout::Vantiro, .userIni = original, .withHost = false});
-    WriteBytes(at.hostExe, "not a program");
-    ASSERT_TRUE(StartTool(at, tool));
-    SwitchWindow window;
-    std::vector<SeenBox> boxes;
-    ASSERT_TRUE(ClickAndAnswer(tool, kClassicButton, 2, boxes, window));
-    EXPECT_TRUE(IsBox(boxes[0], L"成功！", L"字体已更新为：\n【经典字体】", MB_ICONINFORMATION));
-    EXPECT_TRUE(IsBox(boxes[1], L"错误", L"无法启动目标程序。", MB_ICONERROR));
-    EXPECT_TRUE(StaysOpenQuietly(tool));
-    EXPECT_TRUE(SameBytes(ExpectedAfterSwitch(original, true), ReadBytes(at.userIni)))
-        << "user.ini";
-    ExpectOneBackup(at, original, window);
-    EXPECT_TRUE(ClosesCleanly(tool));
-}
-
-// No tdxw.exe: the switch completes and the launch error follows; the tool stays open, and
-// the other button switches again, so user.ini ends with the second scheme.
-using SwitchWithoutHostExe = ToolCase;
-
-TEST_F(SwitchWithoutHostExe, StaysOpenAndSwitchesAgain) {
-    const std::string original = RealisticUserIni();
-    const Installation at =
-        LayOut(temp.path, {.layout = Layout::Vantiro, .userIni = original, .withHost = false});
-    ASSERT_TRUE(StartTool(at, tool));
-    SYSTEMTIME first{}, last{};
-    GetLocalTime(&first);
-    for (bool classic : {true, false}) {
-        SCOPED_TRACE(classic ? "Classic first" : "then HD");
-        std::vector<SeenBox> boxes;
-        ASSERT_TRUE(ClickAndAnswer(tool, classic ? kClassicButton : kHdButton, 2, boxes));
-        EXPECT_TRUE(
-            IsBox(boxes[0], L"成功！",
-                  classic ? L"字体已更新为：\n【经典字体】" : L"字体已更新为：\n【高清字体】",
-                  MB_ICONINFORMATION));
-        EXPECT_TRUE(IsBox(boxes[1], L"错误", L"未找到 tdxw.exe。\n请检查程序目录。", MB_ICONERROR));
-        EXPECT_TRUE(StaysOpenQuietly(tool));
-    }
-    GetLocalTime(&last);
-
-    const std::string afterClassic = ExpectedAfterSwitch(original, true);
-    EXPECT_TRUE(SameBytes(ExpectedAfterSwitch(afterClassic, false), ReadBytes(at.userIni)))
-        << "user.ini";
-    // One backup per switch; both switches in one minute share one name, the later copy.
-    const std::vector<std::wstring> minutes = BackupNamesBetween(first, last);
-    std::vector<std::wstring> backups; // in the order of their minutes
-    for (const std::wstring& name : minutes)
-        if (PathExists(at.root + L"\\T0002\\" + name))
-            backups.push_back(name);
-    ASSERT_FALSE(backups.empty()) << "no backup";
-    EXPECT_EQ(backups.size() + 1, ListFiles(at.root + L"\\T0002").size())
-        << "files in T0002 other than user.ini and the backups";
-    EXPECT_TRUE(SameBytes(afterClassic, ReadBytes(at.root + L"\\T0002\\" + backups.back())))
-        << "the latest backup";
-    if (backups.size() == 2) {
-        EXPECT_TRUE(SameBytes(original, ReadBytes(at.root + L"\\T0002\\" + backups.front())))
-            << "the first backup";
-    }
-    EXPECT_LE(backups.size(), 2u);
-
-    const std::map<std::wstring, RegistryValue> values = ReadRegistryValues(kLayersKey);
-    auto host = values.find(at.hostExe);
-    ASSERT_NE(values.end(), host) << "no value named " << Narrow(at.hostExe);
-    EXPECT_EQ(StringValue(kHdLayers), host->second);
-    EXPECT_TRUE(ClosesCleanly(tool));
+// For scripts/run.sh: in the running tool's window, presses "高清字体" once <folder>\window.png
+// exists and then OK in the box that answers once <folder>\box.png exists; prints the box.
+int PressHdForDemo(const fs::path& folder) {
+    HWND window = WaitForWindow(0, kToolClass, 20000);
+    if (!window || !WaitForFile(folder / L"window.png", 30000))
+        return 1;
+    PostMessageW(GetDlgItem(window, kHdButton), BM_CLICK, 0, 0);
+    HWND box = WaitForWindow(0, L"#32770", 20000);
+    if (!box || !WaitForFile(folder / L"box.png", 30000))
+        return 1;
+    std::printf("%s\n", U8(BoxText(box)).c_str());
+    PressOk(box);
+    return 0;
 }
 
 } // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--press-hd")
+        return PressHdForDemo(argv[2]);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

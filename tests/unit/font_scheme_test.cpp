@@ -1,62 +1,33 @@
 #include "core/font_scheme.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
-namespace {
-
-// The face names in code page 936 (GBK).
-const std::string kSongTi = "\xCB\xCE\xCC\xE5";                // 宋体
-const std::string kYaHei = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA"; // 微软雅黑
-
-// Builds the expected map from one column of the table: a face and a size per slot 1..10.
-FontMap ExpectedEntries(const std::string (&faces)[10], const char* const (&sizes)[10]) {
-    FontMap entries;
-    for (int slot = 1; slot <= 10; ++slot) {
-        entries["FONTNAME" + std::to_string(slot)] = faces[slot - 1];
-        entries["FONTSIZE" + std::to_string(slot)] = sizes[slot - 1];
-        entries["FontWeigth" + std::to_string(slot)] = "400";
+TEST(MakeFontScheme, HoldsEachSchemesThirtyValuesInGbk) {
+    const std::string yahei = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA", song = "\xCB\xCE\xCC\xE5";
+    struct Slot {
+        std::string classicFace, classicSize, hdFace, hdSize;
+    };
+    const Slot slots[10] = {
+        {"System", "-13", yahei, "-12"}, {"Arial", "-12", yahei, "-10"},
+        {song, "14", song, "-14"},       {"Arial", "-12", yahei, "-12"},
+        {song, "14", yahei, "-12"},      {"Arial", "-12", yahei, "-12"},
+        {yahei, "-18", yahei, "-14"},    {"Arial", "-12", yahei, "-12"},
+        {"Arial", "-12", yahei, "-10"},  {yahei, "-22", yahei, "-16"},
+    };
+    for (const bool classic : {true, false}) {
+        const FontScheme scheme = MakeFontScheme(classic);
+        EXPECT_EQ(classic ? L"经典字体" : L"高清字体", scheme.displayName);
+        EXPECT_EQ(30u, scheme.entries.size()) << "classic " << classic;
+        for (int slot = 1; slot <= 10; ++slot) {
+            const Slot& s = slots[slot - 1];
+            const std::string n = std::to_string(slot);
+            const auto value = [&](const std::string& key) {
+                const auto found = scheme.entries.find(key);
+                return found == scheme.entries.end() ? "(missing)" : found->second;
+            };
+            EXPECT_EQ(classic ? s.classicFace : s.hdFace, value("FONTNAME" + n)) << classic;
+            EXPECT_EQ(classic ? s.classicSize : s.hdSize, value("FONTSIZE" + n)) << classic;
+            EXPECT_EQ("400", value("FontWeigth" + n)) << "slot " << slot;
+        }
     }
-    return entries;
-}
-
-class FontSchemeOnCodePage936 : public testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_EQ(936u, GetACP()) << "the expected bytes are GBK; run with LC_ALL=zh_CN.UTF-8";
-    }
-};
-
-} // namespace
-
-TEST_F(FontSchemeOnCodePage936, ClassicHoldsItsThirtyEntries) {
-    const FontScheme scheme = MakeFontScheme(true);
-    EXPECT_EQ(L"经典字体", scheme.displayName);
-    const FontMap expected = ExpectedEntries(
-        {"System", "Arial", kSongTi, "Arial", kSongTi, "Arial", kYaHei, "Arial", "Arial", kYaHei},
-        {"-13", "-12", "14", "-12", "14", "-12", "-18", "-12", "-12", "-22"});
-    EXPECT_EQ(30u, scheme.entries.size());
-    EXPECT_EQ(expected, scheme.entries);
-}
-
-TEST_F(FontSchemeOnCodePage936, HdHoldsItsThirtyEntries) {
-    const FontScheme scheme = MakeFontScheme(false);
-    EXPECT_EQ(L"高清字体", scheme.displayName);
-    const FontMap expected = ExpectedEntries(
-        {kYaHei, kYaHei, kSongTi, kYaHei, kYaHei, kYaHei, kYaHei, kYaHei, kYaHei, kYaHei},
-        {"-12", "-10", "-14", "-12", "-12", "-12", "-14", "-12", "-10", "-16"});
-    EXPECT_EQ(30u, scheme.entries.size());
-    EXPECT_EQ(expected, scheme.entries);
-}
-
-TEST_F(FontSchemeOnCodePage936, UnicodeToGbkGivesTheBytesWithoutTerminator) {
-    EXPECT_EQ("", UnicodeToGBK(L""));
-    EXPECT_EQ(kSongTi, UnicodeToGBK(L"宋体"));
-    EXPECT_EQ(kYaHei, UnicodeToGBK(L"微软雅黑"));
-    EXPECT_EQ("Arial", UnicodeToGBK(L"Arial"));
-    EXPECT_EQ("\xD7\xD6"
-              "a",
-              UnicodeToGBK(L"字a"))
-        << "a single byte right after a double byte";
 }

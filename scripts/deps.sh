@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-wqy-microhei
   locales
   imagemagick
+  python3
 )
 
 SUDO=""

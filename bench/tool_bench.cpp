@@ -12,6 +12,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 
 namespace {
@@ -27,7 +28,7 @@ constexpr wchar_t kToolTitle[] = L"Tessaly：字体切换";
 constexpr int kHdButton = 2;
 
 struct Run {
-    Child process;
+    UniqueHandle process;
     HWND window = nullptr;
     double startMs = 0;
 };
@@ -35,24 +36,23 @@ struct Run {
 void End(Run& run) {
     if (run.window)
         PostMessageW(run.window, WM_CLOSE, 0, 0);
-    if (!WaitForExit(run.process, 5000)) {
-        TerminateProcess(run.process.process.get(), 1);
-        WaitForExit(run.process, 5000);
+    if (WaitForExit(run.process.get(), 5000) == STILL_ACTIVE) {
+        TerminateProcess(run.process.get(), 1);
+        WaitForExit(run.process.get(), 5000);
     }
 }
 
 // Starts the program and polls for its visible window; startMs counts from the start call.
-std::optional<Run> StartUntilVisible(const std::wstring& exe, const std::wstring& arguments,
-                                     const wchar_t* className, const std::wstring& currentDir) {
+std::optional<Run> StartUntilVisible(const std::wstring& exe, const wchar_t* argument,
+                                     const wchar_t* className) {
     const double start = NowMs();
-    std::optional<Child> child = StartProcess(exe, arguments, currentDir);
-    if (!child)
+    Run run{StartProcess(exe, argument)};
+    if (!run.process)
         return std::nullopt;
-    Run run{std::move(*child)};
     for (;;) {
-        if ((run.window = FindProcessWindow(run.process.id, className)))
+        if ((run.window = WaitForWindow(GetProcessId(run.process.get()), className, 0)))
             break;
-        if (NowMs() - start > kTimeoutMs || WaitForExit(run.process, 0)) {
+        if (NowMs() - start > kTimeoutMs || WaitForExit(run.process.get(), 0) != STILL_ACTIVE) {
             End(run);
             return std::nullopt;
         }
@@ -64,10 +64,10 @@ std::optional<Run> StartUntilVisible(const std::wstring& exe, const std::wstring
 
 // Read once the program waits for input, before it is closed.
 double PeakWorkingSetKb(const Run& run) {
-    WaitForInputIdle(run.process.process.get(), kTimeoutMs);
+    WaitForInputIdle(run.process.get(), kTimeoutMs);
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    GetProcessMemoryInfo(run.process.process.get(), &counters, sizeof counters);
+    GetProcessMemoryInfo(run.process.get(), &counters, sizeof counters);
     return static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
 }
 
@@ -79,7 +79,7 @@ double FileSizeKb(const std::wstring& path) {
 
 struct Program {
     std::wstring exe;
-    std::wstring arguments;
+    const wchar_t* argument; // the minimal program's title, or null
     const wchar_t* className;
 };
 
@@ -95,8 +95,7 @@ std::optional<std::vector<StartFigures>> MeasureStarts(const std::vector<Program
         for (size_t which = 0; which < programs.size(); ++which) {
             const Program& program = programs[which];
             std::optional<Run> run =
-                StartUntilVisible(program.exe, program.arguments, program.className,
-                                  program.exe.substr(0, program.exe.find_last_of(L'\\')));
+                StartUntilVisible(program.exe, program.argument, program.className);
             if (!run)
                 return std::nullopt;
             const double peak = PeakWorkingSetKb(*run);
@@ -141,27 +140,24 @@ std::optional<double> TimeSwitch(const std::wstring& root, const std::string& in
          i < 500 && (IsProcessMatching({L"tdxw.exe"}) || FindWindowW(kToolClass, nullptr)); ++i)
         Sleep(10);
     std::optional<Run> run =
-        StartUntilVisible(root + L"\\TessalyFontSwitch.exe", L"", kToolClass, root);
+        StartUntilVisible(root + L"\\TessalyFontSwitch.exe", nullptr, kToolClass);
     if (!run) {
         std::printf("the tool did not show its window\n");
         return std::nullopt;
     }
-    WaitForInputIdle(run->process.process.get(), kTimeoutMs);
+    WaitForInputIdle(run->process.get(), kTimeoutMs);
     HWND box = nullptr;
     const double start = NowMs();
     PostMessageW(GetDlgItem(run->window, kHdButton), BM_CLICK, 0, 0);
-    while (!(box = FindProcessWindow(run->process.id, L"#32770")) && NowMs() - start < kTimeoutMs)
+    while (!(box = WaitForWindow(GetProcessId(run->process.get()), L"#32770", 0)) &&
+           NowMs() - start < kTimeoutMs)
         Sleep(1);
     const double elapsed = NowMs() - start;
-    wchar_t caption[64] = {};
-    if (box) {
-        GetWindowTextW(box, caption, 64);
-        PressOk(box);
-    }
-    if (!WaitForExit(run->process, kTimeoutMs))
+    const std::string shown = TakeBox(GetProcessId(run->process.get()), 0);
+    if (WaitForExit(run->process.get(), kTimeoutMs) == STILL_ACTIVE)
         End(*run);
-    if (std::wstring_view(caption) != L"成功！") {
-        std::printf("the switch showed \"%s\" instead of the success box\n", U8(caption).c_str());
+    if (!shown.starts_with("成功！")) {
+        std::printf("the switch showed \"%s\" instead of the success box\n", shown.c_str());
         return std::nullopt;
     }
     return elapsed;
@@ -203,14 +199,15 @@ const char* Verdict(bool met) {
 
 int main() {
     const std::wstring bin = ExeDir().wstring();
+    SetCurrentDirectoryW(bin.c_str()); // the tool reads kzv.ico from its current directory
     const std::wstring tool = bin + L"\\TessalyFontSwitch.exe";
     const std::wstring minimal = bin + L"\\minimal_window.exe";
 
     // The minimal program once with an ASCII title and once with the tool's title: under wine,
     // the first Chinese text a process draws loads the CJK font into it, about 1 MB, which on
     // Windows lives outside the process. The targets are judged against the same title.
-    const auto starts = MeasureStarts({{tool, L"", kToolClass},
-                                       {minimal, L"", kMinimalClass},
+    const auto starts = MeasureStarts({{tool, nullptr, kToolClass},
+                                       {minimal, nullptr, kMinimalClass},
                                        {minimal, kToolTitle, kMinimalClass}});
     if (!starts) {
         std::printf("a program did not show its window\n");

@@ -6,7 +6,7 @@ PACKAGES=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   googletest
-  wine wine64
+  wine wine64 fonts-wine
   xvfb xauth x11-utils
   fonts-wqy-microhei
   locales

@@ -5,11 +5,12 @@
 
 #include <windows.h>
 
+#include <process.h>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -46,75 +47,58 @@ inline fs::path ExeDir() {
     return fs::path(path).parent_path();
 }
 
-struct Child {
-    UniqueHandle process;
-    DWORD id = 0;
-};
-
-inline std::optional<Child> StartProcess(const fs::path& exe, const std::wstring& arguments,
-                                         const fs::path& folder) {
-    std::wstring commandLine = L"\"" + exe.wstring() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info))
-        return std::nullopt;
-    CloseHandle(info.hThread);
-    return Child{UniqueHandle(info.hProcess), info.dwProcessId};
+// A started program, or null.
+inline UniqueHandle StartProcess(const fs::path& exe, const wchar_t* argument = nullptr) {
+    return AdoptHandle(
+        reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), argument, nullptr)));
 }
 
-// The exit code, or nullopt while it runs after `timeoutMs`.
-inline std::optional<DWORD> WaitForExit(const Child& child, DWORD timeoutMs) {
-    DWORD code = 0;
-    if (WaitForSingleObject(child.process.get(), timeoutMs) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(child.process.get(), &code))
-        return std::nullopt;
+// The exit code; STILL_ACTIVE (259) while it runs after `timeoutMs`.
+inline DWORD WaitForExit(HANDLE process, DWORD timeoutMs) {
+    DWORD code = STILL_ACTIVE;
+    WaitForSingleObject(process, timeoutMs);
+    GetExitCodeProcess(process, &code);
     return code;
 }
 
-// A visible top-level window of the class that the process (any process for 0) owns.
-inline HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
-    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, nullptr));) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if ((processId == 0 || owner == processId) && IsWindowVisible(window))
-            return window;
-    }
-    return nullptr;
+// Whether `done` holds within `timeoutMs`, asked every 5 ms.
+template <typename Done> bool Poll(Done done, DWORD timeoutMs) {
+    for (ULONGLONG end = GetTickCount64() + timeoutMs; !done(); Sleep(5))
+        if (GetTickCount64() >= end)
+            return false;
+    return true;
 }
 
+// A visible window of the class that the process (any process for 0) owns, once one shows.
 inline HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs) {
-    HWND window = nullptr;
-    for (ULONGLONG end = GetTickCount64() + timeoutMs; !window && GetTickCount64() < end;)
-        if (!(window = FindProcessWindow(processId, className)))
-            Sleep(5);
-    return window;
+    HWND found = nullptr;
+    Poll(
+        [&] {
+            for (HWND window = nullptr;
+                 !found && (window = FindWindowExW(nullptr, window, className, nullptr));) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if ((processId == 0 || owner == processId) && IsWindowVisible(window))
+                    found = window;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
 }
 
-// "caption: text" of a message box.
-inline std::wstring BoxText(HWND box) {
+// "caption: text" of the process's next message box in UTF-8, after pressing its OK button;
+// empty when none shows.
+inline std::string TakeBox(DWORD processId, DWORD timeoutMs) {
+    HWND box = WaitForWindow(processId, L"#32770", timeoutMs);
+    if (!box)
+        return "";
     wchar_t caption[64] = {}, text[256] = {};
     GetWindowTextW(box, caption, 64);
     GetDlgItemTextW(box, 0xFFFF, text, 256);
-    return std::wstring(caption) + L": " + text;
-}
-
-// Presses the box's OK button and waits until the box is gone.
-inline void PressOk(HWND box) {
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-    for (int i = 0; i < 500 && IsWindow(box); ++i)
-        Sleep(10);
-}
-
-// The next message box of the process, dismissed; empty when none shows within `timeoutMs`.
-inline std::wstring TakeBox(DWORD processId, DWORD timeoutMs) {
-    HWND box = WaitForWindow(processId, L"#32770", timeoutMs);
-    const std::wstring text = box ? BoxText(box) : L"";
-    if (box)
-        PressOk(box);
-    return text;
+    PostMessageW(box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    Poll([&] { return !IsWindow(box); }, 5000);
+    return U8(caption) + ": " + U8(text);
 }
 
 // Runs `action` while every message box this process shows is read and dismissed; the boxes'
@@ -124,19 +108,11 @@ inline std::string CollectBoxes(const std::function<void()>& action) {
     std::atomic<bool> done{false};
     std::thread watcher([&] {
         while (!done)
-            if (std::wstring box = TakeBox(GetCurrentProcessId(), 20); !box.empty())
-                boxes.append(boxes.empty() ? "" : " | ").append(U8(box));
+            if (std::string box = TakeBox(GetCurrentProcessId(), 20); !box.empty())
+                boxes.append(boxes.empty() ? "" : " | ").append(box);
     });
     action();
     done = true;
     watcher.join();
     return boxes;
-}
-
-// Whether the file appears within `timeoutMs`.
-inline bool WaitForFile(const fs::path& path, DWORD timeoutMs) {
-    for (ULONGLONG end = GetTickCount64() + timeoutMs; !fs::exists(path); Sleep(20))
-        if (GetTickCount64() >= end)
-            return false;
-    return true;
 }

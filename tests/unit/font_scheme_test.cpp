@@ -15,19 +15,16 @@ TEST(MakeFontScheme, HoldsEachSchemesThirtyValuesInGbk) {
         {"Arial", "-12", yahei, "-10"},  {yahei, "-22", yahei, "-16"},
     };
     for (const bool classic : {true, false}) {
-        const FontScheme scheme = MakeFontScheme(classic);
-        EXPECT_EQ(classic ? L"经典字体" : L"高清字体", scheme.displayName);
-        EXPECT_EQ(30u, scheme.entries.size()) << "classic " << classic;
+        FontMap expected;
         for (int slot = 1; slot <= 10; ++slot) {
             const Slot& s = slots[slot - 1];
             const std::string n = std::to_string(slot);
-            const auto value = [&](const std::string& key) {
-                const auto found = scheme.entries.find(key);
-                return found == scheme.entries.end() ? "(missing)" : found->second;
-            };
-            EXPECT_EQ(classic ? s.classicFace : s.hdFace, value("FONTNAME" + n)) << classic;
-            EXPECT_EQ(classic ? s.classicSize : s.hdSize, value("FONTSIZE" + n)) << classic;
-            EXPECT_EQ("400", value("FontWeigth" + n)) << "slot " << slot;
+            expected["FONTNAME" + n] = classic ? s.classicFace : s.hdFace;
+            expected["FONTSIZE" + n] = classic ? s.classicSize : s.hdSize;
+            expected["FontWeigth" + n] = "400";
         }
+        const FontScheme scheme = MakeFontScheme(classic);
+        EXPECT_EQ(classic ? L"经典字体" : L"高清字体", scheme.displayName);
+        EXPECT_EQ(expected, scheme.entries) << (classic ? "Classic" : "HD");
     }
 }

@@ -1,5 +1,4 @@
 #include "host/backup.h"
-#include "host/compat_layer.h"
 #include "host/host_process.h"
 #include "host/install_paths.h"
 
@@ -56,44 +55,9 @@ TEST(IsNameMatching, FindsEitherFragmentInAnyLetterCase) {
     EXPECT_FALSE(IsProcessMatching({L"no-such-program"}));
 }
 
-TEST(LocateUserIni, OpensTheFirstCandidateThatExists) {
-    const fs::path root = TempFolder(L"locate"), none = TempFolder(L"none");
-    fs::create_directory(root / L"T0002");
-    WriteBytes(root / L"T0002\\user.ini", "");
-    const struct {
-        std::wstring base, opened;
-        const char* box;
-    } cases[] = {
-        {root, root / L"T0002\\user.ini", ""},
-        {root / L"tool.exe", root / L"tool.exe\\..\\T0002\\user.ini", ""},
-        {none, L"", "路径错误: T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。"},
-    };
-    for (const auto& c : cases) {
-        std::optional<OpenedUserIni> found;
-        EXPECT_EQ(c.box, CollectBoxes([&] { found = LocateUserIni(c.base); })) << U8(c.base);
-        EXPECT_EQ(c.opened, found ? found->path : L"") << U8(c.base);
-    }
-}
-
-TEST(UpdateRegistry, SetsTheHostsLayerForHdAndDeletesItForClassic) {
-    // No tdxw.exe beside this program: the value is named by the one its folder would hold.
-    const std::wstring host = (ExeDir() / L"tdxw.exe").wstring();
-    const auto layer = [&] {
-        wchar_t data[64] = {};
-        DWORD size = sizeof data;
-        return RegGetValueW(
-                   HKEY_CURRENT_USER,
-                   L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers",
-                   host.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS
-                   ? std::wstring(data)
-                   : L"(none)";
-    };
-    const struct {
-        bool classic;
-        const wchar_t* layer;
-    } cases[] = {{false, L"~ GDIDPISCALING DPIUNAWARE"}, {true, L"(none)"}};
-    for (const auto& c : cases) {
-        UpdateRegistry(c.classic);
-        EXPECT_EQ(c.layer, layer()) << "classic " << c.classic << ", value " << U8(host);
-    }
+TEST(LocateUserIni, SaysWhereTheToolBelongsWhenNoCandidateOpens) {
+    std::optional<OpenedUserIni> found;
+    EXPECT_EQ("路径错误: T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。",
+              CollectBoxes([&] { found = LocateUserIni(TempFolder(L"none")); }));
+    EXPECT_FALSE(found) << "opened " << U8(found->path);
 }

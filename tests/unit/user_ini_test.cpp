@@ -19,13 +19,9 @@ struct BytesCase {
     std::string out;
 };
 
-// Where two byte strings part, for messages about contents too large to print.
-std::string Difference(const std::string& expected, const std::string& got) {
-    const size_t at =
-        size_t(std::mismatch(expected.begin(), expected.end(), got.begin(), got.end()).first -
-               expected.begin());
-    return "expected " + std::to_string(expected.size()) + " bytes, got " +
-           std::to_string(got.size()) + ", first difference at " + std::to_string(at);
+// Where two byte strings part: for contents too large to print.
+size_t FirstDifference(const std::string& a, const std::string& b) {
+    return size_t(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
 }
 
 std::string Listing(const fs::path& folder) {
@@ -44,7 +40,12 @@ bool Save(const fs::path& path, const wchar_t* mode = L"rb") {
     return rewritten && WriteLines(path.wstring());
 }
 
-TEST(RewriteContent, ReplacesTheFirstKeyLineAndKeepsEveryOtherByte) {
+TEST(SaveUserIni, ReplacesTheFirstKeyLineAndKeepsEveryOtherByte) {
+    const std::string longLine(kReadChunkSize, 'x');
+    std::string noKeys;
+    while (noKeys.size() < 5 * kReadChunkSize / 2)
+        noKeys += "[S]\r\nk=\xCB\xCE\0\r;FONTNAME1=x\n"s;
+    noKeys += "end";
     const BytesCase cases[] = {
         {"CR LF", "a=1\r\nFONTNAME1=Old\r\nb=2\r\n", "a=1\r\nFONTNAME1=New\nb=2\r\n"},
         {"letter case", "fontname1=Old\n FONTNAME1 = Old\n", "fontname1=Old\nFONTNAME1=New\n"},
@@ -53,88 +54,62 @@ TEST(RewriteContent, ReplacesTheFirstKeyLineAndKeepsEveryOtherByte) {
          " ;FONTNAME1=a\n\t#FONTNAME1=b\nFONTNAME1\n"},
         {"zero byte", "x\0y\r\nFONTNAME1=a"s, "x\0y\r\nFONTNAME1=New\n"s},
         {"CR alone ends no line", "a=1\rFONTNAME1=b\n", "a=1\rFONTNAME1=b\n"},
-    };
-    for (const BytesCase& c : cases) {
-        FontMap scheme = kScheme;
-        std::string out;
-        RewriteContent(c.in, scheme, out);
-        EXPECT_EQ(c.out, out) << c.name;
-    }
-}
-
-TEST(SaveUserIni, StreamsThroughTheLineRulesAcrossPieces) {
-    const std::string longLine(kReadChunkSize, 'x');
-    std::string noKeys;
-    while (noKeys.size() < 5 * kReadChunkSize / 2)
-        noKeys += "[S]\r\nk=\xCB\xCE\0\r;FONTNAME1=x\n"s;
-    noKeys += "end";
-    const BytesCase cases[] = {
-        {"no font keys", noKeys, noKeys},
+        {"no font keys, several pieces", noKeys, noKeys},
         {"a line longer than a piece", longLine + "FONTNAME1=Old\r\nFONTNAME1=Old\r\n",
          longLine + "FONTNAME1=Old\r\nFONTNAME1=New\n"},
         {"the rest after the last key", "FONTNAME1=Old\r\n" + noKeys, "FONTNAME1=New\n" + noKeys},
     };
-    const fs::path folder = TempFolder(L"pieces"), path = folder / L"user.ini";
+    const fs::path folder = TempFolder(L"rules"), path = folder / L"user.ini";
     for (const BytesCase& c : cases) {
         WriteBytes(path, c.in);
+        // Written in place, the file would be seen empty or partial through this handle.
+        UniqueHandle reader = AdoptHandle(CreateFileW(
+            path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, 0, nullptr));
         EXPECT_TRUE(Save(path)) << c.name;
         const std::string got = ReadBytes(path);
-        EXPECT_TRUE(got == c.out) << c.name << ": " << Difference(c.out, got);
+        EXPECT_TRUE(got == c.out) << c.name << ": got \"" << got.substr(0, 80) << "\", "
+                                  << got.size() << " bytes, first difference at "
+                                  << FirstDifference(c.out, got);
+        char seen[16];
+        DWORD read = 0;
+        ReadFile(reader.get(), seen, sizeof seen, &read, nullptr);
+        EXPECT_EQ(c.in.substr(0, 16), std::string(seen, read)) << c.name << ": opened before";
+        reader.reset(); // the old file is gone once its last handle closes
         EXPECT_EQ("user.ini", Listing(folder)) << c.name;
     }
 }
 
-TEST(SaveUserIni, SwapsTheFileInWhole) {
-    const fs::path path = TempFolder(L"swap") / L"user.ini";
-    WriteBytes(path, "FONTNAME1=Old\r\n");
-    // Written in place, the file would be seen empty or partial through this handle.
-    UniqueHandle reader = AdoptHandle(CreateFileW(
-        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(Save(path));
-    char seen[64];
-    DWORD got = 0;
-    ReadFile(reader.get(), seen, sizeof seen, &got, nullptr);
-    EXPECT_EQ("FONTNAME1=Old\r\n", std::string(seen, got)) << "read from the file opened before";
-    EXPECT_EQ("FONTNAME1=New\n", ReadBytes(path));
-}
-
-struct FailureCase {
-    const char* name;
-    const wchar_t* mode;
-    std::function<UniqueHandle(const fs::path&)> arrange;
-    const char* box;
-};
-
 TEST(SaveUserIni, FailsWithoutTouchingTheFile) {
     const std::string content = std::string(200 * 1024, ';') + "\r\nFONTNAME1=Old\r\n";
     const char* fullDisk = std::getenv("FONTSWITCH_FULL_DISK_DIR");
-    const auto keep = [](const fs::path&) { return UniqueHandle(); };
-    const FailureCase cases[] = {
-        {"read-only (wine as root would write it)", L"rb",
-         [](const fs::path& path) {
-             SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-             return UniqueHandle();
-         },
+    const struct {
+        const char* name;
+        const wchar_t* mode;
+        DWORD attributes;
+        bool held; // open elsewhere with read sharing only
+        const char* box;
+    } cases[] = {
+        {"read-only (wine as root writes it)", L"rb", FILE_ATTRIBUTE_READONLY, false,
          kWriteFailure},
-        {"held open with read sharing only", L"rb",
-         [](const fs::path& path) {
-             return AdoptHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
-         },
-         kWriteFailure},
-        {"unreadable stream", L"ab", keep, "错误提醒: 无法读取配置文件 user.ini"},
-        {"full disk", L"rb", keep, kWriteFailure},
+        {"held open", L"rb", FILE_ATTRIBUTE_NORMAL, true, kWriteFailure},
+        {"unreadable stream", L"ab", FILE_ATTRIBUTE_NORMAL, false,
+         "错误提醒: 无法读取配置文件 user.ini"},
+        {"full disk", L"rb", FILE_ATTRIBUTE_NORMAL, false, kWriteFailure}, // the last row
     };
-    for (const FailureCase& c : cases) {
+    for (const auto& c : cases) {
         const bool onFullDisk = c.name == std::string_view("full disk");
-        if (onFullDisk && !fullDisk) // the last row
+        if (onFullDisk && !fullDisk)
             GTEST_SKIP() << "no small file system mounted (FONTSWITCH_FULL_DISK_DIR)";
         const fs::path folder =
             onFullDisk ? fs::path(L"Z:" + fs::path(fullDisk).wstring()) : TempFolder(L"failure");
         const fs::path path = folder / L"user.ini";
         WriteBytes(path, content);
-        UniqueHandle holder = c.arrange(path);
+        SetFileAttributesW(path.c_str(), c.attributes);
+        UniqueHandle holder =
+            AdoptHandle(c.held ? CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, 0, nullptr)
+                               : nullptr);
         bool saved = true;
         EXPECT_EQ(c.box, CollectBoxes([&] { saved = Save(path, c.mode); })) << c.name;
         holder.reset();

@@ -12,8 +12,8 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <optional>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -146,10 +146,9 @@ std::optional<double> TimeSwitch(const std::wstring& root, const std::string& in
         return std::nullopt;
     }
     WaitForInputIdle(run->process.get(), kTimeoutMs);
-    HWND box = nullptr;
     const double start = NowMs();
     PostMessageW(GetDlgItem(run->window, kHdButton), BM_CLICK, 0, 0);
-    while (!(box = WaitForWindow(GetProcessId(run->process.get()), L"#32770", 0)) &&
+    while (!WaitForWindow(GetProcessId(run->process.get()), L"#32770", 0) &&
            NowMs() - start < kTimeoutMs)
         Sleep(1);
     const double elapsed = NowMs() - start;

@@ -21,11 +21,12 @@ def fail(message):
     sys.exit(f"package.sh: FAILED: {message}")
 
 
-def project_version():
-    cmake = (ROOT / "CMakeLists.txt").read_text(encoding="utf-8")
-    match = re.search(r"project\(TessalyFontSwitch\s+VERSION\s+([0-9]+(?:\.[0-9]+){0,3})\b", cmake)
+def project_version(build):
+    """The project version as CMake configured it into the build."""
+    cache = (build / "CMakeCache.txt").read_text(encoding="utf-8")
+    match = re.search(r"^CMAKE_PROJECT_VERSION:STATIC=([0-9.]+)$", cache, re.MULTILINE)
     if not match:
-        fail("no project(TessalyFontSwitch VERSION ...) in CMakeLists.txt")
+        fail(f"no CMAKE_PROJECT_VERSION in {build / 'CMakeCache.txt'}")
     return match[1]
 
 
@@ -86,7 +87,7 @@ def check(package, version):
 
 def main():
     build = Path(sys.argv[1]).resolve()
-    version = project_version()
+    version = project_version(build)
     dist = build / "dist"
     dist.mkdir(parents=True, exist_ok=True)
     for old in dist.glob("TessalyFontSwitch-*.zip"):

@@ -28,9 +28,7 @@ wine_prefix_ensure() {
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
   # Debian's wine does not find its own fonts folder: without Marlett the caption buttons show
   # the letters "0 1 r".
-  if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
-    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-  fi
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" # fonts-wine
   wineserver -w
   touch "$WINEPREFIX/.fontswitch-ready"
 }

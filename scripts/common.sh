@@ -11,21 +11,30 @@ build() {
   cmake --build "$BUILD_DIR" ${1:+--target "$@"}
 }
 
-# The X window id of the tool's main window, empty when none shows.
-tool_window() {
-  xwininfo -root -tree 2>/dev/null | awk '/"Tessaly/ {print $1; exit}'
+# The id of the first X window whose name starts with the given text, empty when none shows.
+x_window() {
+  xwininfo -root -tree 2>/dev/null | awk -v name="\"$1" 'index($0, name) {print $1; exit}'
 }
 
-# Waits up to 10 s for the tool's window, lets it paint, and saves it to the given PNG file.
-capture_tool_window() {
+# The X window id of the tool's main window, empty when none shows.
+tool_window() { x_window Tessaly; }
+
+# Waits up to 10 s for the X window whose name starts with $1, lets it paint, and saves it to the
+# PNG file $2, which appears whole. Fails when no such window shows.
+capture_window() {
   local window=""
   for _ in $(seq 1 100); do
-    window=$(tool_window)
+    window=$(x_window "$1")
     [ -n "$window" ] && break
     sleep 0.1
   done
+  if [ -z "$window" ]; then
+    echo "no window \"$1\" for $2" >&2
+    return 1
+  fi
   sleep 1 # first paint
-  if [ -n "$window" ]; then import -window "$window" "$1"; else echo "no window for $1"; fi
+  import -window "$window" "$2.part.png"
+  mv "$2.part.png" "$2"
 }
 
 . "$ROOT/scripts/wine-env.sh"

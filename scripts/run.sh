@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Builds the tool and runs it under wine in a sample host installation laid out in the build
-# folder. Without a display it runs under Xvfb, saves a screenshot and ends the tool.
+# folder. With a display the tool waits for you. Without one, under Xvfb, it is driven as a user
+# would: "高清字体" pressed, pictures of the window and of the success box saved to build/run/,
+# OK pressed; then a report of what the switch changed is printed. DPI=144 runs it at that system
+# DPI and sets the prefix back to 96 afterwards.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-build TessalyFontSwitch stand_in_host
+build TessalyFontSwitch stand_in_host e2e_tests
 
 # Host root with T0002\user.ini (GBK, CR LF) and a stand-in tdxw.exe that leaves tdxw.exe.ran;
 # the tool in the Vantiro folder below it.
 HOST="$BUILD_DIR/sample-host"
-rm -rf "$HOST"
-mkdir -p "$HOST/T0002" "$HOST/Vantiro"
+OUT="$BUILD_DIR/run"
+rm -rf "$HOST" "$OUT"
+mkdir -p "$HOST/T0002" "$HOST/Vantiro" "$OUT"
 iconv -f UTF-8 -t GBK samples/user.utf8.ini | sed 's/$/\r/' >"$HOST/T0002/user.ini"
+cp "$HOST/T0002/user.ini" "$OUT/user.before.ini"
 cp "$BUILD_DIR/bin/stand_in_host.exe" "$HOST/tdxw.exe"
 cp "$BUILD_DIR/bin/TessalyFontSwitch.exe" "$BUILD_DIR/bin/kzv.ico" "$HOST/Vantiro/"
 echo "sample host installation: $HOST"
@@ -18,11 +23,61 @@ echo "sample host installation: $HOST"
 had_display="${DISPLAY:-}"
 trap wine_session_stop EXIT
 wine_session_start
-cd "$HOST/Vantiro"
-if [ -n "$had_display" ]; then
-  wine TessalyFontSwitch.exe
-else
-  wine TessalyFontSwitch.exe </dev/null >/dev/null 2>&1 &
-  capture_tool_window "$BUILD_DIR/run.png"
-  echo "no display: screenshot of the running tool saved to $BUILD_DIR/run.png"
+if [ -n "${DPI:-}" ]; then
+  trap 'wine_set_dpi 96; wine_session_stop' EXIT
+  wine_set_dpi "$DPI"
 fi
+if [ -n "$had_display" ]; then
+  cd "$HOST/Vantiro" && wine TessalyFontSwitch.exe
+  exit
+fi
+
+# The presser waits for each picture before it presses, so that both show the untouched state.
+(cd "$HOST/Vantiro" && exec wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
+tool=$!
+wine "$BUILD_DIR/bin/e2e_tests.exe" --press-hd "$(winepath -w "$OUT")" </dev/null >"$OUT/box.txt" 2>/dev/null &
+presser=$!
+capture_window Tessaly "$OUT/window.png"
+capture_window "成功！" "$OUT/box.png"
+wait "$presser" || { echo "the success box was not answered" >&2; exit 1; }
+code=0
+wait "$tool" || code=$?
+for _ in $(seq 1 100); do
+  [ -e "$HOST/tdxw.exe.ran" ] && break
+  sleep 0.1
+done
+
+# The report: readable text of the GBK file, changed lines side by side.
+text() { iconv -f GBK -t UTF-8 "$1"; }
+echo
+box=$(tr -d '\r' <"$OUT/box.txt") # caption: text
+echo "pressed 高清字体; the box \"${box%%: *}\" said: $(tr -d '\n' <<<"${box#*: }")"
+echo "pictures: $OUT/window.png, $OUT/box.png"
+echo
+echo "T0002\\user.ini, changed lines (before → after):"
+awk 'NR == FNR { before[FNR] = $0; next }
+     before[FNR] != $0 {
+       old = before[FNR]; new = $0; sub(/\r$/, "", old); sub(/\r$/, "", new)
+       printf "  %3d  %s → %s%s\n", FNR, old, new, old == new ? "  (same text; line end CR LF → LF)" : ""
+       changed++
+     }
+     END { printf "  %d of %d lines changed\n", changed, FNR }' \
+  <(text "$OUT/user.before.ini") <(text "$HOST/T0002/user.ini")
+echo
+shopt -s nullglob
+backups=("$HOST"/T0002/user.*.ini)
+[ ${#backups[@]} -gt 0 ] || echo "backup: NONE in T0002"
+for backup in "${backups[@]}"; do
+  if cmp -s "$backup" "$OUT/user.before.ini"; then same="equals"; else same="DIFFERS FROM"; fi
+  echo "backup: T0002\\$(basename "$backup") — $same the original byte for byte"
+done
+echo
+host_path=$(winepath -w "$HOST/tdxw.exe")
+echo "compatibility layer in HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers:"
+wine reg query 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Layers' \
+  /v "$host_path" 2>/dev/null | tr -d '\r' | awk -F '    ' 'NF >= 4 {
+    printf "  name: %s\n  data: %s (%s)\n", $2, $4, $3; found = 1 }
+    END { if (!found) print "  (no value for the host)" }'
+echo
+if [ -e "$HOST/tdxw.exe.ran" ]; then echo "host started: yes (tdxw.exe ran)"; else echo "host started: NO"; fi
+echo "tool's exit code: $code"

@@ -17,7 +17,7 @@ shot() { # file name, AppsUseLightTheme
   wine reg add "$PERSONALIZE" /v AppsUseLightTheme /t REG_DWORD /d "$2" /f >/dev/null
   (cd "$BUILD_DIR/bin" && exec wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
   local pid=$!
-  capture_tool_window "$OUT/$1"
+  capture_window Tessaly "$OUT/$1"
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   while [ -n "$(tool_window)" ]; do sleep 0.1; done

@@ -2,7 +2,7 @@
 # Sourced by the scripts: the folders, the build, and the wine session functions.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
-cd "$ROOT"
+cd "$ROOT" || exit
 
 # Installs what is missing, configures, and builds the given targets (everything when none).
 build() {

@@ -35,7 +35,7 @@ fi
 # The presser waits for each picture before it presses, so that both show the untouched state.
 (cd "$HOST/Vantiro" && exec wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
 tool=$!
-wine "$BUILD_DIR/bin/e2e_tests.exe" --press-hd "$(winepath -w "$OUT")" </dev/null >"$OUT/box.txt" 2>/dev/null &
+(cd "$OUT" && exec wine "$BUILD_DIR/bin/e2e_tests.exe" --press-hd) </dev/null >"$OUT/box.txt" 2>/dev/null &
 presser=$!
 capture_window Tessaly "$OUT/window.png"
 capture_window "成功！" "$OUT/box.png"
@@ -74,8 +74,9 @@ done
 echo
 host_path=$(winepath -w "$HOST/tdxw.exe")
 echo "compatibility layer in HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers:"
+# reg writes in the console code page, 936.
 wine reg query 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Layers' \
-  /v "$host_path" 2>/dev/null | tr -d '\r' | awk -F '    ' 'NF >= 4 {
+  /v "$host_path" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r' | awk -F '    ' 'NF >= 4 {
     printf "  name: %s\n  data: %s (%s)\n", $2, $4, $3; found = 1 }
     END { if (!found) print "  (no value for the host)" }'
 echo

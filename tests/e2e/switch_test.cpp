@@ -85,15 +85,14 @@ TEST(Switch, RewritesBacksUpRegistersStartsTheHostAndEnds) {
     }
 }
 
-// For scripts/run.sh: in the running tool's window, presses "高清字体" once <folder>\window.png
-// exists and then OK in the box that answers once <folder>\box.png exists; prints the box.
-int PressHdForDemo(const fs::path& folder) {
+// For scripts/run.sh: in the running tool's window, presses "高清字体" once window.png exists in
+// the current folder and then OK in the box that answers once box.png exists; prints the box.
+int PressHdForDemo() {
     HWND window = WaitForWindow(0, kToolClass, 20000);
-    if (!window || !Poll([&] { return fs::exists(folder / L"window.png"); }, 30000))
+    if (!window || !Poll([] { return fs::exists(L"window.png"); }, 30000))
         return 1;
     PostMessageW(GetDlgItem(window, kHdButton), BM_CLICK, 0, 0);
-    if (!WaitForWindow(0, L"#32770", 20000) ||
-        !Poll([&] { return fs::exists(folder / L"box.png"); }, 30000))
+    if (!WaitForWindow(0, L"#32770", 20000) || !Poll([] { return fs::exists(L"box.png"); }, 30000))
         return 1;
     std::printf("%s\n", TakeBox(0, 0).c_str());
     return 0;
@@ -102,8 +101,8 @@ int PressHdForDemo(const fs::path& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::string_view(argv[1]) == "--press-hd")
-        return PressHdForDemo(argv[2]);
+    if (argc == 2 && std::string_view(argv[1]) == "--press-hd")
+        return PressHdForDemo();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the tool and runs it under wine in a sample host installation laid out in the build
-# folder. With a display the tool waits for you. Without one, under Xvfb, it is driven as a user
-# would: "高清字体" pressed, pictures of the window and of the success box saved to build/run/,
-# OK pressed; then a report of what the switch changed is printed. DPI=144 runs it at that system
-# DPI and sets the prefix back to 96 afterwards.
+# folder, then prints what it changed there. With a display the tool waits for you. Without one,
+# under Xvfb, it is driven as a user would: "高清字体" pressed, pictures of the window and of the
+# success box saved to build/run/, OK pressed. DPI=144 runs it at that system DPI and sets the
+# prefix back to 96 afterwards.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 build TessalyFontSwitch stand_in_host e2e_tests
@@ -27,33 +27,41 @@ if [ -n "${DPI:-}" ]; then
   trap 'wine_set_dpi 96; wine_session_stop' EXIT
   wine_set_dpi "$DPI"
 fi
-if [ -n "$had_display" ]; then
-  cd "$HOST/Vantiro" && wine TessalyFontSwitch.exe
-  exit
-fi
-
-# The presser waits for each picture before it presses, so that both show the untouched state.
-(cd "$HOST/Vantiro" && exec wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
-tool=$!
-(cd "$OUT" && exec wine "$BUILD_DIR/bin/e2e_tests.exe" --press-hd) </dev/null >"$OUT/box.txt" 2>/dev/null &
-presser=$!
-capture_window Tessaly "$OUT/window.png"
-capture_window "成功！" "$OUT/box.png"
-wait "$presser" || { echo "the success box was not answered" >&2; exit 1; }
+# A fresh installation has no compatibility value from an earlier run.
+LAYERS='HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Layers'
+host_path=$(winepath -w "$HOST/tdxw.exe")
+wine reg delete "$LAYERS" /v "$host_path" /f >/dev/null 2>&1 || true
 code=0
-wait "$tool" || code=$?
+if [ -n "$had_display" ]; then
+  (cd "$HOST/Vantiro" && exec wine TessalyFontSwitch.exe) || code=$?
+else
+  # The presser waits for each picture before it presses, so that both show the untouched state.
+  (cd "$HOST/Vantiro" && exec wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
+  tool=$!
+  (cd "$OUT" && exec wine "$BUILD_DIR/bin/e2e_tests.exe" --press-hd) </dev/null >"$OUT/box.txt" 2>/dev/null &
+  presser=$!
+  capture_window Tessaly "$OUT/window.png"
+  capture_window "成功！" "$OUT/box.png"
+  wait "$presser" || { echo "the success box was not answered" >&2; exit 1; }
+  wait "$tool" || code=$?
+fi
+# After a switch the tool has started the stand-in host, which leaves its mark at once.
+shopt -s nullglob
+backups=("$HOST"/T0002/user.*.ini)
 for _ in $(seq 1 100); do
-  [ -e "$HOST/tdxw.exe.ran" ] && break
+  [ ${#backups[@]} -eq 0 ] || [ -e "$HOST/tdxw.exe.ran" ] && break
   sleep 0.1
 done
 
 # The report: readable text of the GBK file, changed lines side by side.
 text() { iconv -f GBK -t UTF-8 "$1"; }
 echo
-box=$(tr -d '\r' <"$OUT/box.txt") # caption: text
-echo "pressed 高清字体; the box \"${box%%: *}\" said: $(tr -d '\n' <<<"${box#*: }")"
-echo "pictures: $OUT/window.png, $OUT/box.png"
-echo
+if [ -z "$had_display" ]; then
+  box=$(tr -d '\r' <"$OUT/box.txt") # caption: text
+  echo "pressed 高清字体; the box \"${box%%: *}\" said: $(tr -d '\n' <<<"${box#*: }")"
+  echo "pictures: $OUT/window.png, $OUT/box.png"
+  echo
+fi
 echo "T0002\\user.ini, changed lines (before → after):"
 awk 'NR == FNR { before[FNR] = $0; next }
      before[FNR] != $0 {
@@ -64,21 +72,17 @@ awk 'NR == FNR { before[FNR] = $0; next }
      END { printf "  %d of %d lines changed\n", changed, FNR }' \
   <(text "$OUT/user.before.ini") <(text "$HOST/T0002/user.ini")
 echo
-shopt -s nullglob
-backups=("$HOST"/T0002/user.*.ini)
 [ ${#backups[@]} -gt 0 ] || echo "backup: NONE in T0002"
 for backup in "${backups[@]}"; do
   if cmp -s "$backup" "$OUT/user.before.ini"; then same="equals"; else same="DIFFERS FROM"; fi
   echo "backup: T0002\\$(basename "$backup") — $same the original byte for byte"
 done
 echo
-host_path=$(winepath -w "$HOST/tdxw.exe")
-echo "compatibility layer in HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers:"
+echo "compatibility layer in $LAYERS:"
 # reg writes in the console code page, 936.
-wine reg query 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Layers' \
-  /v "$host_path" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r' | awk -F '    ' 'NF >= 4 {
+wine reg query "$LAYERS" /v "$host_path" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r' | awk -F '    ' 'NF >= 4 {
     printf "  name: %s\n  data: %s (%s)\n", $2, $4, $3; found = 1 }
     END { if (!found) print "  (no value for the host)" }'
 echo
-if [ -e "$HOST/tdxw.exe.ran" ]; then echo "host started: yes (tdxw.exe ran)"; else echo "host started: NO"; fi
+if [ -e "$HOST/tdxw.exe.ran" ]; then echo "host started: yes (tdxw.exe ran)"; else echo "host started: no"; fi
 echo "tool's exit code: $code"

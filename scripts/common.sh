@@ -13,7 +13,8 @@ build() {
 
 # The id of the first X window whose name starts with the given text, empty when none shows.
 x_window() {
-  xwininfo -root -tree 2>/dev/null | awk -v name="\"$1" 'index($0, name) {print $1; exit}'
+  # Lines read: id "name": ("instance" "class") geometry; only the name's start is compared.
+  xwininfo -root -tree 2>/dev/null | awk -v name="\"$1" 'index($2, name) == 1 {print $1; exit}'
 }
 
 # The X window id of the tool's main window, empty when none shows.

@@ -1,5 +1,6 @@
 #include "core/user_ini.h"
 
+#include "host/durable_file.h"
 #include "scoped.h"
 
 #include <windows.h>
@@ -47,25 +48,13 @@ bool IsReplaceable(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-// The attributes the new file starts with. ReplaceFileW carries the original's over on
-// Windows; wine's keeps the replacement's own, so the new file is created with them.
+// The attributes the new file starts with: the rename over the original keeps its own.
 DWORD PickCreateAttributes(DWORD original) {
     if (original == INVALID_FILE_ATTRIBUTES)
         return FILE_ATTRIBUTE_NORMAL;
     const DWORD kept =
         original & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     return kept ? kept : FILE_ATTRIBUTE_NORMAL;
-}
-
-bool WriteAll(HANDLE file, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0)
-            return false;
-        bytes.remove_prefix(written);
-    }
-    return true;
 }
 
 // Reads up to `size` bytes from the file's own handle, past the C runtime's buffer; 0 at the end
@@ -78,10 +67,9 @@ long long ReadSome(FILE* input, char* into, size_t size) {
     return got;
 }
 
-// Copies `input` rewritten to `output` through two reused buffers, whole lines at a time; only a
-// line longer than the buffer grows it. Returns the failure's message, or nullptr. Not flushed:
-// the swap is atomic and the backup beside it holds the old content, and a flush would cost
-// more than reading, writing and backing up the file together.
+// Copies `input` rewritten to `output` through two reused buffers, whole lines at a time (only a
+// line longer than the buffer grows it), and flushes `output` to the disk. Returns the failure's
+// message, or nullptr.
 const wchar_t* StreamRewritten(FILE* input, FontMap& scheme, HANDLE output) {
     if (!output)
         return kWriteFailure;
@@ -109,7 +97,7 @@ const wchar_t* StreamRewritten(FILE* input, FontMap& scheme, HANDLE output) {
         if (!WriteAll(output, rewritten))
             return kWriteFailure;
         if (atEnd)
-            return nullptr;
+            return FlushFileBuffers(output) ? nullptr : kWriteFailure;
         std::copy(buffer.begin() + whole, buffer.begin() + filled, buffer.begin());
         filled -= whole;
     }
@@ -144,11 +132,11 @@ void RewriteContent(std::string_view lines, FontMap& scheme, std::string& out) {
 
 bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path) {
     const std::wstring newFile = NewFilePath(path);
+    DeleteFileW(newFile.c_str()); // left by a switch cut short, maybe with other attributes
     const wchar_t* failure = nullptr;
     {
-        UniqueHandle output = AdoptHandle(
-            CreateFileW(newFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        PickCreateAttributes(GetFileAttributesW(path.c_str())), nullptr));
+        UniqueHandle output = CreateForWriting(
+            newFile, CREATE_ALWAYS, PickCreateAttributes(GetFileAttributesW(path.c_str())));
         failure = StreamRewritten(input, scheme, output.get());
     }
     if (!failure)
@@ -160,16 +148,8 @@ bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path) {
 
 bool WriteLines(const std::wstring& path) {
     const std::wstring newFile = NewFilePath(path);
-    // The replace moves the original here first; without such a name, a replace that fails
-    // after that step would lose it.
-    const std::wstring original = path + L".fontswitch-old";
-    if (IsReplaceable(GetFileAttributesW(path.c_str())) &&
-        ReplaceFileW(path.c_str(), newFile.c_str(), original.c_str(), 0, nullptr, nullptr)) {
-        DeleteFileW(original.c_str());
+    if (IsReplaceable(GetFileAttributesW(path.c_str())) && MoveOver(newFile, path))
         return true;
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) // moved aside, not back
-        MoveFileExW(original.c_str(), path.c_str(), 0);
     DeleteFileW(newFile.c_str());
     ShowFailure(kWriteFailure);
     return false;

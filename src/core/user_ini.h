@@ -20,12 +20,12 @@ std::string_view Trim(std::string_view text);
 // `scheme`. Every other byte is kept.
 void RewriteContent(std::string_view lines, FontMap& scheme, std::string& out);
 
-// Streams `input` (opened "rb") through the line rules into a new file beside `path`. On failure
-// the new file is removed, "无法读取配置文件 user.ini" or "无法写入配置文件 user.ini" /
-// "错误提醒" is shown and false returned.
+// Streams `input` (opened "rb") through the line rules into a new file beside `path`, flushed to
+// the disk. On failure the new file is removed, "无法读取配置文件 user.ini" or
+// "无法写入配置文件 user.ini" / "错误提醒" is shown and false returned.
 bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path);
 
-// Swaps the file RewriteLines made in for `path` as a whole, keeping its attributes. On failure
-// `path` is unchanged, the new file removed, "无法写入配置文件 user.ini" / "错误提醒" shown and
-// false returned.
+// Puts the file RewriteLines made over `path` in one rename, so `path` is never missing; the
+// new file has `path`'s attributes. On failure `path` is unchanged, the new file removed,
+// "无法写入配置文件 user.ini" / "错误提醒" shown and false returned.
 bool WriteLines(const std::wstring& path);

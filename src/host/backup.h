@@ -9,8 +9,10 @@ std::wstring FormatTimestamp(int month, int day, int hour, int minute);
 // The current local time as FormatTimestamp gives it.
 std::wstring GetCurrentTimestamp();
 
-// directory + stem + "." + timestamp + "备份.ini" for the source path.
-std::wstring BackupPathFor(const std::wstring& source, const std::wstring& timestamp);
+// directory + stem + "." + timestamp + "备份.ini" for the source path; from the second copy of
+// a minute on, "(copy)" before "备份".
+std::wstring BackupPathFor(const std::wstring& source, const std::wstring& timestamp, int copy);
 
-// Copies the source beside itself; shows "备份文件失败" / "错误" and returns false on failure.
+// Copies the source beside itself and flushes the copy, never over an earlier backup; shows
+// "备份文件失败" / "错误" and returns false on failure.
 bool BackupFile(const std::wstring& source);

@@ -1,0 +1,28 @@
+#pragma once
+// Files written to survive power loss and other programs' brief holds: every step that a
+// scanner opening a fresh file can refuse is tried again for about two seconds.
+
+#include "scoped.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Calls `attempt` until it succeeds, fails for another reason than a file held by another
+// program (sharing violation, access denied, lock violation), or about two seconds have
+// passed; its last result, with its error code.
+bool RetryWhileHeld(const std::function<bool()>& attempt);
+
+// `path` opened for reading, shared with every other opener; null on failure.
+UniqueHandle OpenForSharedReading(const std::wstring& path);
+
+// `path` created for writing with `disposition` (CREATE_NEW or CREATE_ALWAYS) and `attributes`,
+// readable by others meanwhile; null on failure.
+UniqueHandle CreateForWriting(const std::wstring& path, DWORD disposition, DWORD attributes);
+
+bool WriteAll(HANDLE file, std::string_view bytes);
+
+// Puts `from` over `to` in one rename that is on the disk when it returns: `to` is never missing.
+bool MoveOver(const std::wstring& from, const std::wstring& to);

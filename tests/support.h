@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <numeric>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -39,6 +42,36 @@ inline void WriteBytes(const fs::path& path, std::string_view bytes) {
 inline std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The names in a folder, sorted, each followed by " ".
+inline std::string Listing(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        names.insert(U8(entry.path().filename().wstring()) + " ");
+    return std::accumulate(names.begin(), names.end(), std::string());
+}
+
+// Runs its function when the last copy goes.
+using Scope = std::shared_ptr<void>;
+inline Scope OnEnd(std::function<void()> end) {
+    return Scope(nullptr, [end](void*) { end(); });
+}
+
+// Holds the file open as a scanner does, sharing only reading (or what `share` says), for `ms` or
+// until the scope ends.
+inline Scope Hold(const fs::path& path, DWORD ms, DWORD share = FILE_SHARE_READ) {
+    auto held = std::make_shared<UniqueHandle>(AdoptHandle(
+        CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)));
+    auto ended = std::make_shared<UniqueHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto release = std::make_shared<std::thread>([=] {
+        WaitForSingleObject(ended->get(), ms);
+        held->reset();
+    });
+    return OnEnd([=] {
+        SetEvent(ended->get());
+        release->join();
+    });
 }
 
 inline fs::path ExeDir() {

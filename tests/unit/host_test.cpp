@@ -25,19 +25,48 @@ TEST(BackupPathFor, NamesTheCopyBesideTheSource) {
     EXPECT_EQ(L"12-31_2359", FormatTimestamp(12, 31, 23, 59));
     const struct {
         const wchar_t* source;
+        int copy; // of the minute
         const wchar_t* backup;
     } cases[] = {
-        {L"C:\\tdx\\T0002\\user.ini", L"C:\\tdx\\T0002\\user.1-04_0907备份.ini"},
-        {L"C:\\tdx\\tool.exe\\..\\T0002\\user.ini",
+        {L"C:\\tdx\\T0002\\user.ini", 1, L"C:\\tdx\\T0002\\user.1-04_0907备份.ini"},
+        {L"C:\\tdx\\T0002\\user.ini", 12, L"C:\\tdx\\T0002\\user.1-04_0907(12)备份.ini"},
+        {L"C:\\tdx\\tool.exe\\..\\T0002\\user.ini", 1,
          L"C:\\tdx\\tool.exe\\..\\T0002\\user.1-04_0907备份.ini"},
-        {L"C:\\t.dx\\T0002\\user", L"C:\\t.dx\\T0002\\user.1-04_0907备份.ini"},
+        {L"C:\\t.dx\\T0002\\user", 2, L"C:\\t.dx\\T0002\\user.1-04_0907(2)备份.ini"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.backup, BackupPathFor(c.source, L"1-04_0907")) << U8(c.source);
-    bool copied = true;
-    EXPECT_EQ("错误: 备份文件失败",
-              CollectBoxes([&] { copied = BackupFile(L"C:\\no-such-folder\\user.ini"); }));
-    EXPECT_FALSE(copied) << "a missing source reported as backed up";
+        EXPECT_EQ(c.backup, BackupPathFor(c.source, L"1-04_0907", c.copy)) << U8(c.source);
+}
+
+TEST(BackupFile, CopiesBesideTheSourceOnceItCanBeRead) {
+    const struct {
+        const char* name;
+        bool exists;
+        DWORD lockMs; // the source opened by another program, sharing nothing
+        bool copied;
+    } cases[] = {
+        {"missing source", false, 0, false},
+        {"source locked for 0.7 s", true, 700, true},
+        {"source locked for good", true, INFINITE, false},
+    };
+    for (const auto& c : cases) {
+        const fs::path folder = TempFolder(L"backup"), source = folder / L"user.ini";
+        if (c.exists)
+            WriteBytes(source, "a=1\r\n");
+        bool copied = !c.copied;
+        EXPECT_EQ(c.copied ? "" : "错误: 备份文件失败", CollectBoxes([&] {
+                      const Scope locked = c.lockMs ? Hold(source, c.lockMs, 0) : nullptr;
+                      copied = BackupFile(source.wstring());
+                  }))
+            << c.name;
+        EXPECT_EQ(c.copied, copied) << c.name;
+        int backups = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+            backups += entry.path() != source;
+            EXPECT_EQ("a=1\r\n", ReadBytes(entry.path())) << c.name;
+        }
+        EXPECT_EQ(c.copied ? 1 : 0, backups) << c.name;
+    }
 }
 
 TEST(IsNameMatching, FindsEitherFragmentInAnyLetterCase) {
@@ -53,11 +82,4 @@ TEST(IsNameMatching, FindsEitherFragmentInAnyLetterCase) {
         EXPECT_EQ(c.host, IsNameMatching(c.exe, {L"tdxw", L"通达信"})) << U8(c.exe);
     EXPECT_TRUE(IsProcessMatching({L"UNIT_TESTS"})) << "this program is running";
     EXPECT_FALSE(IsProcessMatching({L"no-such-program"}));
-}
-
-TEST(LocateUserIni, SaysWhereTheToolBelongsWhenNoCandidateOpens) {
-    std::optional<OpenedUserIni> found;
-    EXPECT_EQ("路径错误: T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。",
-              CollectBoxes([&] { found = LocateUserIni(TempFolder(L"none")); }));
-    EXPECT_FALSE(found) << "opened " << U8(found->path);
 }

@@ -36,20 +36,24 @@ TEST(ResolutionLabelText, MarksScreensFrom2160High) {
 TEST(Theme, FollowsAppsUseLightTheme) {
     const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
     const struct {
-        std::optional<DWORD> useLight;
+        std::optional<ULONGLONG> useLight;
+        DWORD size; // of the value's data
         bool dark;
         COLORREF text, background;
     } cases[] = {
-        {std::nullopt, false, RGB(0, 0, 0), RGB(255, 255, 255)},
-        {1, false, RGB(0, 0, 0), RGB(255, 255, 255)},
-        {0, true, RGB(255, 255, 255), RGB(45, 45, 48)},
+        {std::nullopt, 0, false, RGB(0, 0, 0), RGB(255, 255, 255)},
+        {1, 4, false, RGB(0, 0, 0), RGB(255, 255, 255)},
+        {0, 4, true, RGB(255, 255, 255), RGB(45, 45, 48)},
+        {0, 8, false, RGB(0, 0, 0), RGB(255, 255, 255)}, // longer than four bytes
     };
     for (const auto& c : cases) {
         RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme");
         if (c.useLight)
-            RegSetKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme", REG_DWORD, &*c.useLight,
-                            sizeof(DWORD));
-        const std::string row = c.useLight ? std::to_string(*c.useLight) : "no value";
+            RegSetKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme",
+                            c.size == 8 ? REG_QWORD : REG_DWORD, &*c.useLight, c.size);
+        const std::string row =
+            c.useLight ? std::to_string(*c.useLight) + " in " + std::to_string(c.size) + " bytes"
+                       : "no value";
         EXPECT_EQ(c.dark, IsDarkThemeEnabled()) << row;
         HDC dc = CreateCompatibleDC(nullptr);
         ApplyThemeToControl(dc);

@@ -7,7 +7,12 @@ export WINEPREFIX="$BUILD_DIR/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=zh_CN.UTF-8
+
+# Wine needs the Chinese locale for Chinese file names and code page 936. It is set only where
+# wine is about to run: before scripts/deps.sh has made it, the shell and apt would warn.
+wine_locale() {
+  export LC_ALL=zh_CN.UTF-8
+}
 
 XVFB_PID=""
 SCREEN_SIZE="${SCREEN_SIZE:-3840x2160}"
@@ -35,6 +40,7 @@ wine_prefix_ensure() {
 
 # Starts Xvfb (when no display is set) and a persistent wineserver.
 wine_session_start() {
+  wine_locale
   if [ -z "${DISPLAY:-}" ]; then
     local fd_file
     fd_file=$(mktemp)

@@ -2,13 +2,41 @@
 # Sourced by the scripts: the folders, the build, and the wine session functions.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+PRESET="${PRESET:-mingw}" # CMake configure preset of BUILD_DIR
 cd "$ROOT" || exit
 
 # Installs what is missing, configures, and builds the given targets (everything when none).
 build() {
   bash scripts/deps.sh
-  cmake --preset mingw -B "$BUILD_DIR" >/dev/null
+  cmake --preset "$PRESET" -B "$BUILD_DIR" >/dev/null
   cmake --build "$BUILD_DIR" ${1:+--target "$@"}
+}
+
+# Runs the whole CTest suite of BUILD_DIR under wine; arguments go to ctest. Leaves the wine
+# session running for more, and stops it at exit.
+run_tests() {
+  # A small, full file system for the disk-full tests, where the machine allows mounting one.
+  FULL_DISK_DIR="$BUILD_DIR/fulldisk"
+  FULL_DISK_MOUNTED=""
+  trap run_tests_cleanup EXIT
+  mkdir -p "$FULL_DISK_DIR"
+  if mountpoint -q "$FULL_DISK_DIR" || { [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=256k tmpfs "$FULL_DISK_DIR" 2>/dev/null; }; then
+    mountpoint -q "$FULL_DISK_DIR" && FULL_DISK_MOUNTED=1
+    export FONTSWITCH_FULL_DISK_DIR="$FULL_DISK_DIR"
+  else
+    echo "note: no small file system could be mounted; the disk-full tests will be skipped"
+  fi
+
+  wine_session_start
+  # A failed test runs once more and both attempts are printed; only a second failure fails the
+  # run. Wine has been seen, rarely, to end a test process within milliseconds and silently.
+  ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 \
+    --repeat until-pass:2 "$@"
+}
+
+run_tests_cleanup() {
+  wine_session_stop
+  if [ -n "$FULL_DISK_MOUNTED" ]; then umount "$FULL_DISK_DIR" 2>/dev/null || true; fi
 }
 
 # The id of the first X window whose name starts with the given text, empty when none shows.

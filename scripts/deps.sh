@@ -5,6 +5,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+  g++
   googletest
   wine wine64 fonts-wine
   xvfb xauth x11-utils
@@ -12,6 +13,7 @@ PACKAGES=(
   locales
   imagemagick
   python3
+  gcovr
 )
 
 SUDO=""

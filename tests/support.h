@@ -12,8 +12,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <numeric>
-#include <set>
 #include <string>
 #include <thread>
 
@@ -44,14 +42,6 @@ inline std::string ReadBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// The names in a folder, sorted, each followed by " ".
-inline std::string Listing(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        names.insert(U8(entry.path().filename().wstring()) + " ");
-    return std::accumulate(names.begin(), names.end(), std::string());
-}
-
 // Runs its function when the last copy goes.
 using Scope = std::shared_ptr<void>;
 inline Scope OnEnd(std::function<void()> end) {
@@ -61,17 +51,12 @@ inline Scope OnEnd(std::function<void()> end) {
 // Holds the file open as a scanner does, sharing only reading (or what `share` says), for `ms` or
 // until the scope ends.
 inline Scope Hold(const fs::path& path, DWORD ms, DWORD share = FILE_SHARE_READ) {
-    auto held = std::make_shared<UniqueHandle>(AdoptHandle(
-        CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)));
+    HANDLE held =
+        CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     auto ended = std::make_shared<UniqueHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    auto release = std::make_shared<std::thread>([=] {
-        WaitForSingleObject(ended->get(), ms);
-        held->reset();
-    });
-    return OnEnd([=] {
-        SetEvent(ended->get());
-        release->join();
-    });
+    auto release = std::make_shared<std::thread>(
+        [=] { WaitForSingleObject(ended->get(), ms), CloseHandle(held); });
+    return OnEnd([=] { SetEvent(ended->get()), release->join(); });
 }
 
 inline fs::path ExeDir() {
@@ -107,14 +92,13 @@ inline HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeo
     HWND found = nullptr;
     Poll(
         [&] {
-            for (HWND window = nullptr;
-                 !found && (window = FindWindowExW(nullptr, window, className, nullptr));) {
+            while ((found = FindWindowExW(nullptr, found, className, nullptr))) {
                 DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if ((processId == 0 || owner == processId) && IsWindowVisible(window))
-                    found = window;
+                GetWindowThreadProcessId(found, &owner);
+                if ((processId == 0 || owner == processId) && IsWindowVisible(found))
+                    return true;
             }
-            return found != nullptr;
+            return false;
         },
         timeoutMs);
     return found;

@@ -1,10 +1,11 @@
-// The built tool driven through its window, as a user drives it, in laid-out installations:
-// every way a switch can end, and what must not have happened after it stopped.
+// The built tool driven through its window, as a user drives it, in laid-out installations: every
+// way a switch can end and what it left, a second start, a theme change.
 #include "host/backup.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -16,14 +17,7 @@ constexpr char kHd[] =
     "[SCREEN]\r\nFONTNAME1=\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA\nFONTSIZE1=-12\nOther=1\r\n";
 constexpr wchar_t kLayers[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
-constexpr wchar_t kDpiUnaware[] = L"~ GDIDPISCALING DPIUNAWARE";
 constexpr wchar_t kToolClass[] = L"QorvelFontSwitcher";
-constexpr int kHdButton = 2;
-constexpr char kHdDone[] = "成功！: 字体已更新为：\n【高清字体】";
-constexpr char kClassicDone[] = "成功！: 字体已更新为：\n【经典字体】";
-constexpr char kHostRunning[] = "重要提示: 请退出所有通达信程序；\n再进行字体切换操作！";
-constexpr char kWriteFailure[] = "错误提醒: 无法写入配置文件 user.ini";
-constexpr char kNoHostExe[] = "错误: 未找到 tdxw.exe。\n请检查程序目录。";
 
 // The host's compatibility layer as the registry holds it; "none" when there is no value.
 std::string Layer(const std::wstring& host) {
@@ -44,6 +38,37 @@ std::map<fs::path, std::string> Others(const fs::path& folder) {
     return files;
 }
 
+// What happened to the name user.ini in `folder` while `action` ran, a word a change.
+std::string UserIniChanges(const fs::path& folder, const std::function<void()>& action) {
+    const char* kWords[] = {"", "added ", "removed ", "modified ", "renamed-away ", "renamed-to "};
+    const UniqueHandle watch = AdoptHandle(CreateFileW(
+        folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
+    const UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    alignas(DWORD) char records[16384];
+    OVERLAPPED pending{};
+    pending.hEvent = event.get();
+    std::string changes;
+    DWORD got = 0, next = 0;
+    const auto watchNext = [&] {
+        ReadDirectoryChangesW(watch.get(), records, sizeof records, FALSE,
+                              FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &pending, nullptr);
+    };
+    for (watchNext(), action(); WaitForSingleObject(event.get(), 200) == WAIT_OBJECT_0 &&
+                                GetOverlappedResult(watch.get(), &pending, &got, FALSE) && got;
+         watchNext())
+        for (const char* at = records;; at += next) {
+            const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(at);
+            if (std::wstring_view(record->FileName, record->FileNameLength / 2) == L"user.ini")
+                changes += kWords[std::min<DWORD>(record->Action, 5)];
+            if (!(next = record->NextEntryOffset))
+                break;
+        }
+    CancelIo(watch.get());
+    GetOverlappedResult(watch.get(), &pending, &got, TRUE);
+    return changes;
+}
+
 using Setup = std::function<Scope(const fs::path& root)>;
 
 // A file below the host root written with `bytes` (a ".fail-fsync" file fails flushes).
@@ -55,15 +80,23 @@ Setup Removed(const wchar_t* file) {
     return [=](const fs::path& root) { return fs::remove(root / file), Scope(); };
 }
 
-Setup ReadOnly(const wchar_t* file) {
+// Read-only is undone before the checks, so that the folder can be removed.
+Setup WithAttributes(const wchar_t* file, DWORD attributes) {
     return [=](const fs::path& root) {
-        SetFileAttributesW((root / file).c_str(), FILE_ATTRIBUTE_READONLY);
-        return OnEnd([=] { SetFileAttributesW((root / file).c_str(), FILE_ATTRIBUTE_NORMAL); });
+        SetFileAttributesW((root / file).c_str(), attributes);
+        return attributes & FILE_ATTRIBUTE_READONLY
+                   ? OnEnd([=] { SetFileAttributesW((root / file).c_str(), 0); })
+                   : nullptr;
     };
 }
 
+// Held by another program from the first press, for `ms`; made first when it is missing.
 Setup Held(const wchar_t* file, DWORD ms) {
-    return [=](const fs::path& root) { return Hold(root / file, ms); };
+    return [=](const fs::path& root) {
+        if (!fs::exists(root / file))
+            WriteBytes(root / file, "left by a switch cut short");
+        return Hold(root / file, ms);
+    };
 }
 
 // A stand-in host running as `exe` in a folder of its own.
@@ -99,13 +132,74 @@ Scope EarlierBackups(const fs::path& root) {
     return nullptr;
 }
 
+// The tool started from `exe`, once its window shows.
+struct Started {
+    fs::path exe;
+    UniqueHandle process;
+    DWORD id;
+    HWND window;
+};
+
+// What the user does to the started tool, and what the user sees.
+using Act = std::function<std::string(const Started& tool)>;
+
+// Presses the buttons in turn (a digit each: 1 Classic, 2 HD), each once the boxes of the press
+// before are answered; the boxes, "caption: text", joined by " | ".
+Act Press(int buttons) {
+    return [=](const Started& tool) {
+        std::string boxes;
+        for (const char button : std::to_string(buttons)) {
+            PostMessageW(GetDlgItem(tool.window, button - '0'), BM_CLICK, 0, 0);
+            // No switch keeps its user waiting for more than 5 s.
+            for (std::string box = TakeBox(tool.id, 5000); !box.empty();
+                 box = TakeBox(tool.id, 700))
+                boxes.append(boxes.empty() ? "" : " | ").append(box);
+        }
+        return boxes;
+    };
+}
+
+std::string StartAgainMinimised(const Started& tool) {
+    ShowWindow(tool.window, SW_MINIMIZE);
+    const bool minimised = Poll([&] { return IsIconic(tool.window); }, 5000);
+    const UniqueHandle second = StartProcess(tool.exe);
+    const std::string code = std::to_string(WaitForExit(second.get(), 10000));
+    const bool restored = Poll([&] { return !IsIconic(tool.window); }, 5000);
+    return (minimised ? "second start's exit code " : "not minimised, ") + code +
+           (restored ? ", restored" : ", still minimised");
+}
+
+// The window's background and the label's beside its centred text, on the screen, after the
+// theme turns dark, then light.
+std::string ChangeTheme(const Started& tool) {
+    const wchar_t* key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+    RECT label;
+    GetWindowRect(GetDlgItem(tool.window, 0), &label);
+    const POINT points[] = {{label.left - 2, label.top}, {label.left + 2, label.top + 3}};
+    std::string seen;
+    for (const DWORD useLight : {0u, 1u}) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme", REG_DWORD, &useLight, 4);
+        SendMessageW(tool.window, WM_SETTINGCHANGE, 0, LPARAM(L"ImmersiveColorSet"));
+        const COLORREF background = useLight ? RGB(255, 255, 255) : RGB(45, 45, 48);
+        for (const POINT& at : points) {
+            const UniqueWindowDc screen(GetDC(nullptr), {nullptr});
+            Poll([&] { return GetPixel(screen.get(), at.x, at.y) == background; }, 3000);
+            char colour[16];
+            std::snprintf(colour, sizeof colour, " %06lx", GetPixel(screen.get(), at.x, at.y));
+            seen += colour;
+        }
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme");
+    return seen;
+}
+
 struct Row {
     const char* name;
     const wchar_t* tool; // the tool's folder below the host root
-    int buttons;         // one digit a press, in turn: 2 HD, 1 Classic, 21 HD then Classic
-    Setup setup;         // just before the first press; undone before the checks
-    std::string boxes;   // every box, "caption: text", joined by " | "
-    const char* left;    // user.ini, new backups, the host's compatibility value, the ending
+    Setup setup;         // just before `act`; undone before the checks
+    Act act;
+    std::string shown; // what `act` saw
+    const char* left;  // user.ini, files beside it, the compatibility value, the tool's end
 };
 
 // Lays out a host with the tool below its root, runs the row and checks what it left.
@@ -118,34 +212,32 @@ void RunRow(const Row& row) {
     const std::wstring host = fs::weakly_canonical(root / L"tdxw.exe").wstring();
     RegSetKeyValueW(HKEY_CURRENT_USER, kLayers, host.c_str(), REG_SZ, L"other", 12);
 
-    const UniqueHandle run = StartProcess(tool / L"TessalyFontSwitch.exe");
-    const DWORD id = GetProcessId(run.get());
-    HWND window = WaitForWindow(id, kToolClass, 10000);
-    ASSERT_TRUE(window) << row.name << ": no window";
-    std::string boxes;
+    Started run{tool / L"TessalyFontSwitch.exe", StartProcess(tool / L"TessalyFontSwitch.exe"), 0,
+                nullptr};
+    run.id = GetProcessId(run.process.get());
+    ASSERT_TRUE(run.window = WaitForWindow(run.id, kToolClass, 10000)) << row.name;
+    std::string shown, changes;
     std::map<fs::path, std::string> before;
     bool open = false, responds = false;
     {
         const Scope undo = row.setup ? row.setup(root) : nullptr;
         before = Others(folder);
-        for (const char button : std::to_string(row.buttons)) {
-            PostMessageW(GetDlgItem(window, button - '0'), BM_CLICK, 0, 0);
-            // No switch keeps its user waiting for more than 5 s.
-            for (std::string box = TakeBox(id, 5000); !box.empty(); box = TakeBox(id, 700))
-                boxes.append(boxes.empty() ? "" : " | ").append(box);
-        }
-        open = WaitForExit(run.get(), 0) == STILL_ACTIVE;
-        responds = open && SendMessageTimeoutW(window, WM_NULL, 0, 0, 0, 2000, nullptr);
-        PostMessageW(window, WM_CLOSE, 0, 0);
+        changes = UserIniChanges(folder, [&] { shown = row.act(run); });
+        open = WaitForExit(run.process.get(), 0) == STILL_ACTIVE;
+        responds = open && SendMessageTimeoutW(run.window, WM_NULL, 0, 0, 0, 2000, nullptr);
+        PostMessageW(run.window, WM_CLOSE, 0, 0);
     }
     // A host started by mistake has left its mark within 0.3 s of the last box.
     const bool started =
         Poll([&] { return fs::exists(root / L"tdxw.exe.ran"); }, open ? 300 : 9000);
     const std::string ini = ReadBytes(folder / L"user.ini");
-    int backups = 0, original = 0;
-    for (const auto& [name, content] : Others(folder)) {
+    const std::map<fs::path, std::string> after = Others(folder);
+    int backups = 0, original = 0, gone = 0;
+    for (const auto& [name, content] : before)
+        gone += !after.contains(name);
+    for (const auto& [name, content] : after) {
         if (before.contains(name)) {
-            EXPECT_EQ(before[name], content) << row.name << ": " << U8(name.wstring());
+            EXPECT_EQ(before.at(name), content) << row.name << ": " << U8(name.wstring());
             continue;
         }
         ++backups, original += content == kOriginal;
@@ -153,54 +245,80 @@ void RunRow(const Row& row) {
             << row.name << ": " << U8(name.wstring());
     }
     EXPECT_EQ(backups > 0, original > 0) << row.name << ": no backup holds the original";
+    // Each switch puts user.ini in place whole, in one rename: never missing, never written over.
+    std::string renames;
+    for (size_t at = 0; (at = shown.find("成功！", at)) != std::string::npos; ++at)
+        renames += "renamed-to ";
+    EXPECT_EQ(renames, changes) << row.name << ": user.ini";
+    const DWORD attributes =
+        fs::exists(folder / L"user.ini") ? GetFileAttributesW((folder / L"user.ini").c_str()) : 0;
     const std::map<std::string, std::string> kinds = {
         {kOriginal, "original"}, {kHd, "HD"}, {kClassic, "Classic"}, {"", "none"}};
-    const std::string left = (kinds.contains(ini) ? kinds.at(ini) : ini) + ", " +
-                             std::to_string(backups) + " backups, layer " + Layer(host) +
-                             (started ? ", host started" : "") +
+    const std::string left = (kinds.contains(ini) ? kinds.at(ini) : ini) +
+                             (attributes & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
+                             (attributes & FILE_ATTRIBUTE_SYSTEM ? " system" : "") + ", " +
+                             std::to_string(backups) + " backups" +
+                             (gone ? ", " + std::to_string(gone) + " gone" : "") + ", layer " +
+                             Layer(host) + (started ? ", host started" : "") +
                              (open ? responds ? ", stays open" : ", hangs" : "") + ", exit code " +
-                             std::to_string(WaitForExit(run.get(), 10000));
-    EXPECT_EQ(row.boxes, boxes) << row.name;
+                             std::to_string(WaitForExit(run.process.get(), 10000));
+    EXPECT_EQ(row.shown, shown) << row.name;
     EXPECT_EQ(row.left, left) << row.name;
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kLayers, host.c_str());
 }
 
-TEST(Switch, EndsInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
-    const std::string noHostExe = std::string(" | ") + kNoHostExe;
-    const char* kDone =
-        "HD, 1 backups, layer ~ GDIDPISCALING DPIUNAWARE, host started, exit code 0";
-    const char* kOpen = "HD, 1 backups, layer ~ GDIDPISCALING DPIUNAWARE, stays open, exit code 0";
-    const char* kNothing = "original, 0 backups, layer other, stays open, exit code 0";
-    const char* kBackedUp = "original, 1 backups, layer other, stays open, exit code 0";
+TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
+    const std::string hd = "成功！: 字体已更新为：\n【高清字体】",
+                      classic = "成功！: 字体已更新为：\n【经典字体】";
+    const char* running = "重要提示: 请退出所有通达信程序；\n再进行字体切换操作！";
+    const char* unwritten = "错误提醒: 无法写入配置文件 user.ini";
+    const std::string noHost = " | 错误: 未找到 tdxw.exe。\n请检查程序目录。";
+    const char* done = "HD, 1 backups, layer ~ GDIDPISCALING DPIUNAWARE, host started, exit code 0";
+    const char* nothing = "original, 0 backups, layer other, stays open, exit code 0";
+    const char* backedUp = "original, 1 backups, layer other, stays open, exit code 0";
     const Row rows[] = {
-        {"root layout, HD", L".", 2, nullptr, kHdDone, kDone},
-        {"Vantiro folder, Classic", L"Vantiro", 1, nullptr, kClassicDone,
+        {"root layout, HD", L".", nullptr, Press(2), hd, done},
+        {"Vantiro folder, Classic", L"Vantiro", nullptr, Press(1), classic,
          "Classic, 1 backups, layer none, host started, exit code 0"},
-        {"deep below Vantiro, Chinese folders", L"Vantiro\\工具\\新版", 2, nullptr, kHdDone, kDone},
-        {"host running as TdxW.exe", L".", 2, Running(L"TdxW.exe"), kHostRunning, kNothing},
-        {"host running as 我的通达信.EXE", L".", 2, Running(L"我的通达信.EXE"), kHostRunning,
-         kNothing},
-        {"no user.ini", L".", 2, Removed(L"T0002\\user.ini"),
+        {"deep below Vantiro, Chinese folders", L"Vantiro\\工具\\新版", nullptr, Press(2), hd,
+         done},
+        {"host running as TdxW.exe", L".", Running(L"TdxW.exe"), Press(2), running, nothing},
+        {"host running as 我的通达信.EXE", L".", Running(L"我的通达信.EXE"), Press(2), running,
+         nothing},
+        {"no user.ini", L".", Removed(L"T0002\\user.ini"), Press(2),
          "路径错误: T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。",
          "none, 0 backups, layer other, stays open, exit code 0"},
-        {"the backup's flush fails", L".", 2, Written(L"T0002\\备份.fail-fsync", ""),
-         "错误: 备份文件失败", kNothing},
-        {"user.ini read-only", L".", 2, ReadOnly(L"T0002\\user.ini"), kWriteFailure, kBackedUp},
-        {"the new user.ini's flush fails", L".", 2, Written(L"T0002\\user.ini.fail-fsync", ""),
-         kWriteFailure, kBackedUp},
-        {"user.ini held for good", L".", 2, Held(L"T0002\\user.ini", INFINITE), kWriteFailure,
-         kBackedUp},
-        {"user.ini held 0.7 s by a scanner", L".", 2, Held(L"T0002\\user.ini", 700), kHdDone,
-         kDone},
-        {"backups of this minute and the next kept", L".", 2, EarlierBackups, kHdDone, kDone},
-        {"compatibility key refused", L".", 2, LayersKeyRefused,
-         std::string("错误: 更新注册表失败 | ") + kHdDone,
-         "HD, 1 backups, layer none, host started, exit code 0"},
-        {"no tdxw.exe, HD then Classic", L"Vantiro", 21, Removed(L"tdxw.exe"),
-         kHdDone + noHostExe + " | " + kClassicDone + noHostExe,
+        {"the backup's flush fails", L".", Written(L"T0002\\备份.fail-fsync", ""), Press(2),
+         "错误: 备份文件失败", nothing},
+        {"user.ini read-only", L".", WithAttributes(L"T0002\\user.ini", FILE_ATTRIBUTE_READONLY),
+         Press(2), unwritten, backedUp},
+        {"the new user.ini's flush fails", L".", Written(L"T0002\\user.ini.fail-fsync", ""),
+         Press(2), unwritten, backedUp},
+        {"user.ini held for good", L".", Held(L"T0002\\user.ini", INFINITE), Press(2), unwritten,
+         backedUp},
+        {"user.ini held 0.7 s by a scanner", L".", Held(L"T0002\\user.ini", 700), Press(2), hd,
+         done},
+        {"a cut switch's new file held 0.7 s", L".", Held(L"T0002\\user.ini.fontswitch-new", 700),
+         Press(2), hd,
+         "HD, 1 backups, 1 gone, layer ~ GDIDPISCALING DPIUNAWARE, host started, exit code 0"},
+        {"backups of this minute and the next kept", L".", EarlierBackups, Press(2), hd, done},
+        {"compatibility key refused", L".", LayersKeyRefused, Press(2),
+         "错误: 更新注册表失败 | " + hd, "HD, 1 backups, layer none, host started, exit code 0"},
+        {"no tdxw.exe, HD then Classic", L"Vantiro", Removed(L"tdxw.exe"), Press(21),
+         hd + noHost + " | " + classic + noHost,
          "Classic, 2 backups, layer none, stays open, exit code 0"},
-        {"tdxw.exe is not a program", L".", 2, Written(L"tdxw.exe", "text"),
-         std::string(kHdDone) + " | 错误: 无法启动目标程序。", kOpen},
+        {"tdxw.exe is not a program", L".", Written(L"tdxw.exe", "text"), Press(2),
+         hd + " | 错误: 无法启动目标程序。",
+         "HD, 1 backups, layer ~ GDIDPISCALING DPIUNAWARE, stays open, exit code 0"},
+        {"hidden and system user.ini", L".",
+         WithAttributes(L"T0002\\user.ini", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+         Press(2), hd,
+         "HD hidden system, 1 backups, layer ~ GDIDPISCALING DPIUNAWARE, host started, exit code "
+         "0"},
+        {"a second start while minimised", L".", nullptr, StartAgainMinimised,
+         "second start's exit code 0, restored", nothing},
+        {"the theme turns dark, then light", L".", nullptr, ChangeTheme,
+         " 302d2d 302d2d ffffff ffffff", nothing},
     };
     for (const Row& row : rows)
         RunRow(row);
@@ -212,7 +330,7 @@ int PressHdForDemo() {
     HWND window = WaitForWindow(0, kToolClass, 20000);
     if (!window || !Poll([] { return fs::exists(L"window.png"); }, 30000))
         return 1;
-    PostMessageW(GetDlgItem(window, kHdButton), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(window, 2), BM_CLICK, 0, 0);
     if (!WaitForWindow(0, L"#32770", 20000) || !Poll([] { return fs::exists(L"box.png"); }, 30000))
         return 1;
     std::printf("%s\n", TakeBox(0, 0).c_str());

@@ -38,37 +38,6 @@ TEST(BackupPathFor, NamesTheCopyBesideTheSource) {
         EXPECT_EQ(c.backup, BackupPathFor(c.source, L"1-04_0907", c.copy)) << U8(c.source);
 }
 
-TEST(BackupFile, CopiesBesideTheSourceOnceItCanBeRead) {
-    const struct {
-        const char* name;
-        bool exists;
-        DWORD lockMs; // the source opened by another program, sharing nothing
-        bool copied;
-    } cases[] = {
-        {"missing source", false, 0, false},
-        {"source locked for 0.7 s", true, 700, true},
-        {"source locked for good", true, INFINITE, false},
-    };
-    for (const auto& c : cases) {
-        const fs::path folder = TempFolder(L"backup"), source = folder / L"user.ini";
-        if (c.exists)
-            WriteBytes(source, "a=1\r\n");
-        bool copied = !c.copied;
-        EXPECT_EQ(c.copied ? "" : "错误: 备份文件失败", CollectBoxes([&] {
-                      const Scope locked = c.lockMs ? Hold(source, c.lockMs, 0) : nullptr;
-                      copied = BackupFile(source.wstring());
-                  }))
-            << c.name;
-        EXPECT_EQ(c.copied, copied) << c.name;
-        int backups = 0;
-        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-            backups += entry.path() != source;
-            EXPECT_EQ("a=1\r\n", ReadBytes(entry.path())) << c.name;
-        }
-        EXPECT_EQ(c.copied ? 1 : 0, backups) << c.name;
-    }
-}
-
 TEST(IsNameMatching, FindsEitherFragmentInAnyLetterCase) {
     const struct {
         const wchar_t* exe;

@@ -6,26 +6,25 @@
 
 #include <gtest/gtest.h>
 
-TEST(ScaleLength, TruncatesTowardZero) {
-    const struct {
-        int length;
-        float scale;
-        int scaled;
-    } cases[] = {
-        {100, 1.0f, 100}, {100, 1.5f, 150}, {13, 1.5f, 19}, {14, 1.25f, 17}, {30, 1.75f, 52}};
-    for (const auto& c : cases)
-        EXPECT_EQ(c.scaled, ScaleLength(c.length, c.scale)) << c.length << " x " << c.scale;
-}
-
-TEST(CenteredControlLayout, CentresTheLabelAboveTheButtonRow) {
+TEST(CenteredControlLayout, CentresTheLabelAboveTheButtonRowTruncatingEachLength) {
     const auto text = [](const PixelRect& r) {
         return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) +
                "x" + std::to_string(r.height) + "; ";
     };
-    const ControlLayout layout = CenteredControlLayout(540, 270, 1.5f);
-    EXPECT_EQ("75,67 390x30; 105,127 150x45; 285,127 150x45; ",
-              text(layout.label) + text(layout.button1) + text(layout.button2))
-        << "label; button 1; button 2 in 540x270 at 144 DPI";
+    const struct {
+        int width, height; // of the client area
+        float scale;
+        const char* layout; // label; button 1; button 2
+    } cases[] = {
+        {344, 141, 1.0f, "42,25 260x20; 62,65 100x30; 182,65 100x30; "},
+        {0, 0, 1.0f, "-130,-45 260x20; -110,-5 100x30; 10,-5 100x30; "}, // minimised
+        {435, 201, 1.25f, "55,44 325x25; 80,94 125x37; 230,94 125x37; "},
+    };
+    for (const auto& c : cases) {
+        const ControlLayout layout = CenteredControlLayout(c.width, c.height, c.scale);
+        EXPECT_EQ(c.layout, text(layout.label) + text(layout.button1) + text(layout.button2))
+            << c.width << "x" << c.height << " at " << c.scale;
+    }
 }
 
 TEST(ResolutionLabelText, MarksScreensFrom2160High) {

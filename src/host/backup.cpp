@@ -65,7 +65,10 @@ std::wstring BackupPathFor(const std::wstring& source, const std::wstring& times
 
 bool BackupFile(const std::wstring& source) {
     const std::wstring timestamp = GetCurrentTimestamp();
-    const UniqueHandle input = OpenForSharedReading(source);
+    // Shared with every other opener: the switch holds the file open meanwhile.
+    const UniqueHandle input = AdoptHandle(CreateFileW(
+        source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     bool copied = false;
     // An earlier backup of the same minute is kept: this copy takes the next free number.
     for (int copy = 1; input && copy <= kMaxBackupsPerMinute; ++copy) {

@@ -24,17 +24,6 @@ bool RetryWhileHeld(const std::function<bool()>& attempt) {
     return true;
 }
 
-UniqueHandle OpenForSharedReading(const std::wstring& path) {
-    UniqueHandle file;
-    RetryWhileHeld([&] {
-        file = AdoptHandle(CreateFileW(path.c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        return file != nullptr;
-    });
-    return file;
-}
-
 UniqueHandle CreateForWriting(const std::wstring& path, DWORD disposition, DWORD attributes) {
     UniqueHandle file;
     RetryWhileHeld([&] {

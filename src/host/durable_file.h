@@ -15,9 +15,6 @@
 // passed; its last result, with its error code.
 bool RetryWhileHeld(const std::function<bool()>& attempt);
 
-// `path` opened for reading, shared with every other opener; null on failure.
-UniqueHandle OpenForSharedReading(const std::wstring& path);
-
 // `path` created for writing with `disposition` (CREATE_NEW or CREATE_ALWAYS) and `attributes`,
 // readable by others meanwhile; null on failure.
 UniqueHandle CreateForWriting(const std::wstring& path, DWORD disposition, DWORD attributes);

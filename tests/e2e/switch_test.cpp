@@ -11,10 +11,26 @@
 
 namespace {
 
-constexpr char kOriginal[] = "[SCREEN]\r\nFONTNAME1=Arial\r\nFONTSIZE1=-12\r\nOther=1\r\n";
-constexpr char kClassic[] = "[SCREEN]\r\nFONTNAME1=System\nFONTSIZE1=-13\nOther=1\r\n";
-constexpr char kHd[] =
-    "[SCREEN]\r\nFONTNAME1=\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA\nFONTSIZE1=-12\nOther=1\r\n";
+// A host's user.ini with the thirty font keys: as it was (column 0), as Classic (1) and HD (2)
+// leave it. Keys that merely look like font keys stay as they are.
+std::string HostIni(int column) {
+    const std::string yahei = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA", song = "\xCB\xCE\xCC\xE5";
+    const std::string slots[10][4] = {
+        {"System", "-13", yahei, "-12"}, {"Arial", "-12", yahei, "-10"},
+        {song, "14", song, "-14"},       {"Arial", "-12", yahei, "-12"},
+        {song, "14", yahei, "-12"},      {"Arial", "-12", yahei, "-12"},
+        {yahei, "-18", yahei, "-14"},    {"Arial", "-12", yahei, "-12"},
+        {"Arial", "-12", yahei, "-10"},  {yahei, "-22", yahei, "-16"}};
+    std::string ini = "[SCREEN]\r\nFontWeight1=700\r\nfontname2=Arial\r\n";
+    for (int slot = 1, at = 2 * column - 2; slot <= 10; ++slot) {
+        const std::string n = std::to_string(slot), end = column ? "\n" : "\r\n";
+        ini += "FONTNAME" + n + "=" + (column ? slots[slot - 1][at] : "Fixedsys") + end +
+               "FONTSIZE" + n + "=" + (column ? slots[slot - 1][at + 1] : "9") + end +
+               "FontWeigth" + n + "=" + (column ? "400" : "700") + end;
+    }
+    return ini + "Other=1\r\n";
+}
+const std::string kOriginal = HostIni(0), kClassic = HostIni(1), kHd = HostIni(2);
 constexpr wchar_t kLayers[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
 constexpr wchar_t kToolClass[] = L"QorvelFontSwitcher";

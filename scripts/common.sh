@@ -15,28 +15,12 @@ build() {
 # Runs the whole CTest suite of BUILD_DIR under wine; arguments go to ctest. Leaves the wine
 # session running for more, and stops it at exit.
 run_tests() {
-  # A small, full file system for the disk-full tests, where the machine allows mounting one.
-  FULL_DISK_DIR="$BUILD_DIR/fulldisk"
-  FULL_DISK_MOUNTED=""
-  trap run_tests_cleanup EXIT
-  mkdir -p "$FULL_DISK_DIR"
-  if mountpoint -q "$FULL_DISK_DIR" || { [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=256k tmpfs "$FULL_DISK_DIR" 2>/dev/null; }; then
-    mountpoint -q "$FULL_DISK_DIR" && FULL_DISK_MOUNTED=1
-    export FONTSWITCH_FULL_DISK_DIR="$FULL_DISK_DIR"
-  else
-    echo "note: no small file system could be mounted; the disk-full tests will be skipped"
-  fi
-
+  trap wine_session_stop EXIT
   wine_session_start
   # A failed test runs once more and both attempts are printed; only a second failure fails the
   # run. Wine has been seen, rarely, to end a test process within milliseconds and silently.
   ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 \
     --repeat until-pass:2 "$@"
-}
-
-run_tests_cleanup() {
-  wine_session_stop
-  if [ -n "$FULL_DISK_MOUNTED" ]; then umount "$FULL_DISK_DIR" 2>/dev/null || true; fi
 }
 
 # The id of the first X window whose name starts with the given text, empty when none shows.

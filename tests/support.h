@@ -7,7 +7,6 @@
 
 #include <process.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -116,20 +115,4 @@ inline std::string TakeBox(DWORD processId, DWORD timeoutMs) {
     PostMessageW(box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
     Poll([&] { return !IsWindow(box); }, 5000);
     return U8(caption) + ": " + U8(text);
-}
-
-// Runs `action` while every message box this process shows is read and dismissed; the boxes'
-// texts in UTF-8, joined by " | ".
-inline std::string CollectBoxes(const std::function<void()>& action) {
-    std::string boxes;
-    std::atomic<bool> done{false};
-    std::thread watcher([&] {
-        while (!done)
-            if (std::string box = TakeBox(GetCurrentProcessId(), 20); !box.empty())
-                boxes.append(boxes.empty() ? "" : " | ").append(box);
-    });
-    action();
-    done = true;
-    watcher.join();
-    return boxes;
 }

@@ -9,10 +9,14 @@
 #include <cstdio>
 #include <map>
 
+using namespace std::string_literals;
+
 namespace {
 
-// A host's user.ini with the thirty font keys: as it was (column 0), as Classic (1) and HD (2)
-// leave it. Keys that merely look like font keys stay as they are.
+// A host's user.ini of 1.3 MB with the thirty font keys: as it was (column 0), as Classic (1) and
+// HD (2) leave it. Before the keys, a zero byte in a line read with them and a line that would
+// show a key if it were cut at any length below 600 KB; after them, lines that only look like
+// keys, a zero byte, and a last line without an end.
 std::string HostIni(int column) {
     const std::string yahei = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA", song = "\xCB\xCE\xCC\xE5";
     const std::string slots[10][4] = {
@@ -21,14 +25,21 @@ std::string HostIni(int column) {
         {song, "14", yahei, "-12"},      {"Arial", "-12", yahei, "-12"},
         {yahei, "-18", yahei, "-14"},    {"Arial", "-12", yahei, "-12"},
         {"Arial", "-12", yahei, "-10"},  {yahei, "-22", yahei, "-16"}};
-    std::string ini = "[SCREEN]\r\nFontWeight1=700\r\nfontname2=Arial\r\n";
+    std::string ini = "x\0y\r\na"s + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\n" +
+                      "[SCREEN]\r\nFontWeight1=700\r\nfontname2=Arial\r\n";
+    const auto line = [&](const std::string& key, const std::string& value) {
+        return column ? key + "=" + value + "\n" : " " + key + "\t= " + value + " ;#\r\n";
+    };
     for (int slot = 1, at = 2 * column - 2; slot <= 10; ++slot) {
-        const std::string n = std::to_string(slot), end = column ? "\n" : "\r\n";
-        ini += "FONTNAME" + n + "=" + (column ? slots[slot - 1][at] : "Fixedsys") + end +
-               "FONTSIZE" + n + "=" + (column ? slots[slot - 1][at + 1] : "9") + end +
-               "FontWeigth" + n + "=" + (column ? "400" : "700") + end;
+        const std::string n = std::to_string(slot);
+        ini += line("FONTNAME" + n, column ? slots[slot - 1][at] : "Fixedsys") +
+               line("FONTSIZE" + n, column ? slots[slot - 1][at + 1] : "9") +
+               line("FontWeigth" + n, column ? "400" : "700");
     }
-    return ini + "Other=1\r\n";
+    ini += "z\0w\r\nFONTNAME1=again\r\n"s;
+    for (int piece = 0; piece < 20000; ++piece)
+        ini += ";FONTNAME2=x\r\n #FONTSIZE3=y\r\nk=\xCB\xCE\r\n";
+    return ini + "end";
 }
 const std::string kOriginal = HostIni(0), kClassic = HostIni(1), kHd = HostIni(2);
 constexpr wchar_t kLayers[] =
@@ -240,14 +251,14 @@ void RunRow(const Row& row) {
                                        nullptr, layer, &size);
     const std::map<std::string, std::string> kinds = {
         {kOriginal, "original"}, {kHd, "HD"}, {kClassic, "Classic"}, {"", "none"}};
-    const std::string left = (kinds.contains(ini) ? kinds.at(ini) : ini) +
-                             (attributes & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
-                             (attributes & FILE_ATTRIBUTE_SYSTEM ? " system" : "") + ", " +
-                             std::to_string(beside) + " beside, " + std::to_string(original) +
-                             " of the original, layer " + (layered ? U8(layer) : "none") +
-                             (started ? ", host started" : "") +
-                             (open ? responds ? ", stays open" : ", hangs" : "") + ", exit code " +
-                             std::to_string(WaitForExit(run.process.get(), 10000));
+    const std::string left =
+        (kinds.contains(ini) ? kinds.at(ini) : std::to_string(ini.size()) + " other bytes") +
+        (attributes & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
+        (attributes & FILE_ATTRIBUTE_SYSTEM ? " system" : "") + ", " + std::to_string(beside) +
+        " beside, " + std::to_string(original) + " of the original, layer " +
+        (layered ? U8(layer) : "none") + (started ? ", host started" : "") +
+        (open ? responds ? ", stays open" : ", hangs" : "") + ", exit code " +
+        std::to_string(WaitForExit(run.process.get(), 10000));
     EXPECT_EQ(row.shown, shown) << row.name;
     EXPECT_EQ(row.left, left) << row.name;
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kLayers, host.c_str());
@@ -279,6 +290,10 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
          "none, 0 beside, 0 of the original" + open},
         {"the backup's flush fails", L".", Written(L"T0002\\备份.fail-fsync", ""), Press(2),
          "错误: 备份文件失败", "original, 1 beside, 0 of the original" + open},
+        {"the disk fills as the backup is written", L".", Written(L"T0002\\备份.fail-write", ""),
+         Press(2), "错误: 备份文件失败", "original, 1 beside, 0 of the original" + open},
+        {"the disk fills as user.ini is written", L".", Written(L"T0002\\user.ini.fail-write", ""),
+         Press(2), unwritten, "original, 2 beside, 1 of the original" + open},
         {"user.ini read-only", L".", WithAttributes(L"T0002\\user.ini", FILE_ATTRIBUTE_READONLY),
          Press(2), unwritten, backedUp},
         {"the new user.ini's flush fails", L".", Written(L"T0002\\user.ini.fail-fsync", ""),

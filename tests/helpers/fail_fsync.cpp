@@ -1,28 +1,53 @@
-// Built for Linux and preloaded into wine's processes: fsync, which FlushFileBuffers becomes,
-// fails with EIO for a file whose name contains P while a file "P.fail-fsync" lies beside it.
+// Built for Linux and preloaded into wine's processes: a flush (fsync, which FlushFileBuffers
+// becomes) or a write fails, as a failing or a full disk makes it, for a file whose name contains
+// P while a file "P.fail-fsync" or "P.fail-write" lies beside it.
 #include <dirent.h>
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
 
-extern "C" int fsync(int fd) {
+namespace {
+
+// Whether a trigger ending in `suffix` lies beside the regular file open as `fd` and names it.
+bool IsFailing(int fd, const std::string& suffix) {
+    struct stat status {};
     char path[4096];
-    const ssize_t size = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, 4096);
-    const std::string file(path, size > 0 ? size_t(size) : 0), suffix = ".fail-fsync";
+    const ssize_t size =
+        fstat(fd, &status) || !S_ISREG(status.st_mode)
+            ? 0
+            : readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, 4096);
+    const std::string file(path, size > 0 ? size_t(size) : 0);
     const std::string folder = file.substr(0, file.rfind('/') + 1),
                       name = file.substr(folder.size());
+    DIR* entries = size > 0 ? opendir(folder.c_str()) : nullptr;
     bool failing = false;
-    if (DIR* entries = opendir(folder.c_str())) {
-        for (const dirent* entry; !failing && (entry = readdir(entries));) {
-            const std::string trigger = entry->d_name;
-            failing = trigger.ends_with(suffix) &&
-                      name.find(trigger.substr(0, trigger.size() - suffix.size())) != name.npos;
-        }
-        closedir(entries);
+    for (const dirent* entry; !failing && entries && (entry = readdir(entries));) {
+        const std::string trigger = entry->d_name;
+        failing = trigger.ends_with(suffix) &&
+                  name.find(trigger.substr(0, trigger.size() - suffix.size())) != name.npos;
     }
-    if (failing)
+    if (entries)
+        closedir(entries);
+    return failing;
+}
+
+template <typename Function> Function Next(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" int fsync(int fd) {
+    if (IsFailing(fd, ".fail-fsync"))
         return errno = EIO, -1;
-    return reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"))(fd);
+    return Next<int (*)(int)>("fsync")(fd);
+}
+
+extern "C" ssize_t write(int fd, const void* bytes, size_t size) {
+    if (IsFailing(fd, ".fail-write"))
+        return errno = ENOSPC, -1;
+    return Next<ssize_t (*)(int, const void*, size_t)>("write")(fd, bytes, size);
 }

@@ -1,5 +1,4 @@
 #include "host/backup.h"
-#include "host/host_process.h"
 #include "host/install_paths.h"
 
 #include "support.h"
@@ -36,19 +35,4 @@ TEST(BackupPathFor, NamesTheCopyBesideTheSource) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.backup, BackupPathFor(c.source, L"1-04_0907", c.copy)) << U8(c.source);
-}
-
-TEST(IsNameMatching, FindsEitherFragmentInAnyLetterCase) {
-    const struct {
-        const wchar_t* exe;
-        bool host;
-    } cases[] = {
-        {L"tdxw.exe", true},      {L"TdxW.exe", true},       {L"TDXW.EXE", true},
-        {L"mytdxw2.exe", true},   {L"通达信行情.exe", true}, {L"tdx.exe", false},
-        {L"explorer.exe", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.host, IsNameMatching(c.exe, {L"tdxw", L"通达信"})) << U8(c.exe);
-    EXPECT_TRUE(IsProcessMatching({L"UNIT_TESTS"})) << "this program is running";
-    EXPECT_FALSE(IsProcessMatching({L"no-such-program"}));
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -44,7 +43,6 @@ std::string HostIni(int column) {
 const std::string kOriginal = HostIni(0), kClassic = HostIni(1), kHd = HostIni(2);
 constexpr wchar_t kLayers[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
-constexpr wchar_t kToolClass[] = L"QorvelFontSwitcher";
 
 // What happened to the name user.ini in `folder` while `action` ran, a word a change.
 std::string UserIniChanges(const fs::path& folder, const std::function<void()>& action) {
@@ -52,17 +50,15 @@ std::string UserIniChanges(const fs::path& folder, const std::function<void()>& 
     const UniqueHandle watch = AdoptHandle(CreateFileW(
         folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
-    const UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     alignas(DWORD) char records[16384];
     OVERLAPPED pending{};
-    pending.hEvent = event.get();
     std::string changes;
     DWORD got = 0, next = 0;
     const auto watchNext = [&] {
         ReadDirectoryChangesW(watch.get(), records, sizeof records, FALSE,
                               FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &pending, nullptr);
     };
-    for (watchNext(), action(); WaitForSingleObject(event.get(), 200) == WAIT_OBJECT_0 &&
+    for (watchNext(), action(); WaitForSingleObject(watch.get(), 200) == WAIT_OBJECT_0 &&
                                 GetOverlappedResult(watch.get(), &pending, &got, FALSE) && got;
          watchNext())
         for (const char* at = records;; at += next) {
@@ -77,9 +73,11 @@ std::string UserIniChanges(const fs::path& folder, const std::function<void()>& 
     return changes;
 }
 
+// Changes the laid-out host just before the act; what it returns is undone before the checks.
 using Setup = std::function<Scope(const fs::path& root)>;
 
-// A file below the host root written with `bytes` (a ".fail-fsync" file fails flushes).
+// A file below the host root written with `bytes`: a ".fail-fsync" or ".fail-write" file fails
+// the flushes or writes of the files it names.
 Setup Written(const wchar_t* file, const char* bytes) {
     return [=](const fs::path& root) { return WriteBytes(root / file, bytes), Scope(); };
 }
@@ -98,7 +96,7 @@ Setup WithAttributes(const wchar_t* file, DWORD attributes) {
     };
 }
 
-// Held by another program from the first press, for `ms`; made first when it is missing.
+// Held by another program for `ms`; made first when it is missing.
 Setup Held(const wchar_t* file, DWORD ms) {
     return [=](const fs::path& root) {
         if (!fs::exists(root / file))
@@ -140,15 +138,13 @@ Scope EarlierBackups(const fs::path& root) {
     return nullptr;
 }
 
-// The tool started from `exe`, once its window shows.
 struct Started {
     fs::path exe;
     UniqueHandle process;
-    DWORD id;
     HWND window;
 };
 
-// What the user does to the started tool, and what the user sees.
+// What the user does to the started tool; what the user sees.
 using Act = std::function<std::string(const Started& tool)>;
 
 // Presses the buttons in turn (a digit each: 1 Classic, 2 HD), each once the boxes of the press
@@ -158,9 +154,9 @@ Act Press(int buttons) {
         std::string boxes;
         for (const char button : std::to_string(buttons)) {
             PostMessageW(GetDlgItem(tool.window, button - '0'), BM_CLICK, 0, 0);
+            const DWORD id = GetProcessId(tool.process.get());
             // No switch keeps its user waiting for more than 5 s.
-            for (std::string box = TakeBox(tool.id, 5000); !box.empty();
-                 box = TakeBox(tool.id, 700))
+            for (std::string box = TakeBox(id, 5000); !box.empty(); box = TakeBox(id, 700))
                 boxes.append(boxes.empty() ? "" : " | ").append(box);
         }
         return boxes;
@@ -202,7 +198,7 @@ std::string ChangeTheme(const Started& tool) {
 struct Row {
     const char* name;
     const wchar_t* tool; // the tool's folder below the host root
-    Setup setup;         // just before `act`; undone before the checks
+    Setup setup;
     Act act;
     std::string shown; // what `act` saw
     std::string left;  // user.ini, files beside it, the compatibility value, the tool's end
@@ -218,10 +214,10 @@ void RunRow(const Row& row) {
     const std::wstring host = fs::weakly_canonical(root / L"tdxw.exe").wstring();
     RegSetKeyValueW(HKEY_CURRENT_USER, kLayers, host.c_str(), REG_SZ, L"other", 12);
 
-    Started run{tool / L"TessalyFontSwitch.exe", StartProcess(tool / L"TessalyFontSwitch.exe"), 0,
-                nullptr};
-    run.id = GetProcessId(run.process.get());
-    ASSERT_TRUE(run.window = WaitForWindow(run.id, kToolClass, 10000)) << row.name;
+    const fs::path exe = tool / L"TessalyFontSwitch.exe";
+    Started run{exe, StartProcess(exe), nullptr};
+    run.window = WaitForWindow(GetProcessId(run.process.get()), L"QorvelFontSwitcher", 10000);
+    ASSERT_TRUE(run.window) << row.name;
     std::string shown, changes;
     bool open = false, responds = false;
     {
@@ -265,21 +261,21 @@ void RunRow(const Row& row) {
 }
 
 TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
-    const std::string hd = "成功！: 字体已更新为：\n【高清字体】",
-                      classic = "成功！: 字体已更新为：\n【经典字体】";
-    const char* running = "重要提示: 请退出所有通达信程序；\n再进行字体切换操作！";
-    const char* unwritten = "错误提醒: 无法写入配置文件 user.ini";
+    const std::string hd = "成功！: 字体已更新为：\n【高清字体】";
+    const std::string classic = "成功！: 字体已更新为：\n【经典字体】";
+    const std::string running = "重要提示: 请退出所有通达信程序；\n再进行字体切换操作！";
+    const std::string unwritten = "错误提醒: 无法写入配置文件 user.ini";
     const std::string noHost = " | 错误: 未找到 tdxw.exe。\n请检查程序目录。";
-    const std::string dpi = "layer ~ GDIDPISCALING DPIUNAWARE",
-                      done = ", host started, exit code 0";
-    const std::string hdDone = "HD, 1 beside, 1 of the original, " + dpi + done;
+    const std::string dpi = ", layer ~ GDIDPISCALING DPIUNAWARE",
+                      ended = ", host started, exit code 0";
+    const std::string hdDone = "HD, 1 beside, 1 of the original" + dpi + ended;
     const std::string open = ", layer other, stays open, exit code 0";
     const std::string nothing = "original, 0 beside, 0 of the original" + open;
     const std::string backedUp = "original, 1 beside, 1 of the original" + open;
     const Row rows[] = {
         {"root layout, HD", L".", nullptr, Press(2), hd, hdDone},
         {"Vantiro folder, Classic", L"Vantiro", nullptr, Press(1), classic,
-         "Classic, 1 beside, 1 of the original, layer none" + done},
+         "Classic, 1 beside, 1 of the original, layer none" + ended},
         {"deep below Vantiro, Chinese folders", L"Vantiro\\工具\\新版", nullptr, Press(2), hd,
          hdDone},
         {"host running as TdxW.exe", L".", Running(L"TdxW.exe"), Press(2), running, nothing},
@@ -292,12 +288,12 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
          "错误: 备份文件失败", "original, 1 beside, 0 of the original" + open},
         {"the disk fills as the backup is written", L".", Written(L"T0002\\备份.fail-write", ""),
          Press(2), "错误: 备份文件失败", "original, 1 beside, 0 of the original" + open},
+        {"the new user.ini's flush fails", L".", Written(L"T0002\\user.ini.fail-fsync", ""),
+         Press(2), unwritten, "original, 2 beside, 1 of the original" + open},
         {"the disk fills as user.ini is written", L".", Written(L"T0002\\user.ini.fail-write", ""),
          Press(2), unwritten, "original, 2 beside, 1 of the original" + open},
         {"user.ini read-only", L".", WithAttributes(L"T0002\\user.ini", FILE_ATTRIBUTE_READONLY),
          Press(2), unwritten, backedUp},
-        {"the new user.ini's flush fails", L".", Written(L"T0002\\user.ini.fail-fsync", ""),
-         Press(2), unwritten, "original, 2 beside, 1 of the original" + open},
         {"user.ini held for good", L".", Held(L"T0002\\user.ini", INFINITE), Press(2), unwritten,
          backedUp},
         {"user.ini held 0.7 s by a scanner", L".", Held(L"T0002\\user.ini", 700), Press(2), hd,
@@ -305,18 +301,18 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
         {"a cut switch's new file held 0.7 s", L".", Held(L"T0002\\user.ini.fontswitch-new", 700),
          Press(2), hd, hdDone},
         {"backups of this minute and the next kept", L".", EarlierBackups, Press(2), hd,
-         "HD, 3 beside, 1 of the original, " + dpi + done},
+         "HD, 3 beside, 1 of the original" + dpi + ended},
         {"compatibility key refused", L".", LayersKeyRefused, Press(2),
-         "错误: 更新注册表失败 | " + hd, "HD, 1 beside, 1 of the original, layer none" + done},
+         "错误: 更新注册表失败 | " + hd, "HD, 1 beside, 1 of the original, layer none" + ended},
         {"no tdxw.exe, HD then Classic", L"Vantiro", Removed(L"tdxw.exe"), Press(21),
          hd + noHost + " | " + classic + noHost,
          "Classic, 2 beside, 1 of the original, layer none, stays open, exit code 0"},
         {"tdxw.exe is not a program", L".", Written(L"tdxw.exe", "text"), Press(2),
          hd + " | 错误: 无法启动目标程序。",
-         "HD, 1 beside, 1 of the original, " + dpi + ", stays open, exit code 0"},
+         "HD, 1 beside, 1 of the original" + dpi + ", stays open, exit code 0"},
         {"hidden and system user.ini", L".",
          WithAttributes(L"T0002\\user.ini", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
-         Press(2), hd, "HD hidden system, 1 beside, 1 of the original, " + dpi + done},
+         Press(2), hd, "HD hidden system, 1 beside, 1 of the original" + dpi + ended},
         {"a second start while minimised", L".", nullptr, StartAgainMinimised,
          "second start's exit code 0, restored", nothing},
         {"the theme turns dark, then light", L".", nullptr, ChangeTheme,
@@ -329,7 +325,7 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
 // For scripts/run.sh: in the running tool's window, presses "高清字体" once window.png exists in
 // the current folder and then OK in the box that answers once box.png exists; prints the box.
 int PressHdForDemo() {
-    HWND window = WaitForWindow(0, kToolClass, 20000);
+    HWND window = WaitForWindow(0, L"QorvelFontSwitcher", 20000);
     if (!window || !Poll([] { return fs::exists(L"window.png"); }, 30000))
         return 1;
     PostMessageW(GetDlgItem(window, 2), BM_CLICK, 0, 0);

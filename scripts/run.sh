@@ -6,7 +6,7 @@
 # prefix back to 96 afterwards.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-build TessalyFontSwitch stand_in_host e2e_tests
+build TessalyFontSwitch stand_in_host press_hd
 
 # Host root with T0002\user.ini (GBK, CR LF) and a stand-in tdxw.exe that leaves tdxw.exe.ran;
 # the tool in the Vantiro folder below it.
@@ -38,7 +38,7 @@ else
   # The presser waits for each picture before it presses, so that both show the untouched state.
   (cd "$HOST/Vantiro" && exec wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
   tool=$!
-  (cd "$OUT" && exec wine "$BUILD_DIR/bin/e2e_tests.exe" --press-hd) </dev/null >"$OUT/box.txt" 2>/dev/null &
+  (cd "$OUT" && exec wine "$BUILD_DIR/bin/press_hd.exe") </dev/null >"$OUT/box.txt" 2>/dev/null &
   presser=$!
   capture_window Tessaly "$OUT/window.png"
   capture_window "成功！" "$OUT/box.png"

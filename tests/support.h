@@ -12,7 +12,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -45,17 +44,6 @@ inline std::string ReadBytes(const fs::path& path) {
 using Scope = std::shared_ptr<void>;
 inline Scope OnEnd(std::function<void()> end) {
     return Scope(nullptr, [end](void*) { end(); });
-}
-
-// Holds the file open as a scanner does, sharing only reading (or what `share` says), for `ms` or
-// until the scope ends.
-inline Scope Hold(const fs::path& path, DWORD ms, DWORD share = FILE_SHARE_READ) {
-    HANDLE held =
-        CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
-    auto ended = std::make_shared<UniqueHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    auto release = std::make_shared<std::thread>(
-        [=] { WaitForSingleObject(ended->get(), ms), CloseHandle(held); });
-    return OnEnd([=] { SetEvent(ended->get()), release->join(); });
 }
 
 inline fs::path ExeDir() {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <map>
+#include <thread>
 
 using namespace std::string_literals;
 
@@ -96,12 +97,15 @@ Setup WithAttributes(const wchar_t* file, DWORD attributes) {
     };
 }
 
-// Held by another program for `ms`; made first when it is missing.
+// Held by another program for `ms`, as a scanner holds a file it reads; made first when missing.
 Setup Held(const wchar_t* file, DWORD ms) {
     return [=](const fs::path& root) {
         if (!fs::exists(root / file))
             WriteBytes(root / file, "left by a switch cut short");
-        return Hold(root / file, ms);
+        HANDLE held = CreateFileW((root / file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        auto release = std::make_shared<std::thread>([=] { Sleep(ms), CloseHandle(held); });
+        return OnEnd([=] { release->join(); });
     };
 }
 
@@ -294,7 +298,7 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
          Press(2), unwritten, "original, 2 beside, 1 of the original" + open},
         {"user.ini read-only", L".", WithAttributes(L"T0002\\user.ini", FILE_ATTRIBUTE_READONLY),
          Press(2), unwritten, backedUp},
-        {"user.ini held for good", L".", Held(L"T0002\\user.ini", INFINITE), Press(2), unwritten,
+        {"user.ini held for good", L".", Held(L"T0002\\user.ini", 4000), Press(2), unwritten,
          backedUp},
         {"user.ini held 0.7 s by a scanner", L".", Held(L"T0002\\user.ini", 700), Press(2), hd,
          hdDone},
@@ -322,24 +326,4 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
         RunRow(row);
 }
 
-// For scripts/run.sh: in the running tool's window, presses "高清字体" once window.png exists in
-// the current folder and then OK in the box that answers once box.png exists; prints the box.
-int PressHdForDemo() {
-    HWND window = WaitForWindow(0, L"QorvelFontSwitcher", 20000);
-    if (!window || !Poll([] { return fs::exists(L"window.png"); }, 30000))
-        return 1;
-    PostMessageW(GetDlgItem(window, 2), BM_CLICK, 0, 0);
-    if (!WaitForWindow(0, L"#32770", 20000) || !Poll([] { return fs::exists(L"box.png"); }, 30000))
-        return 1;
-    std::printf("%s\n", TakeBox(0, 0).c_str());
-    return 0;
-}
-
 } // namespace
-
-int main(int argc, char** argv) {
-    if (argc == 2 && std::string_view(argv[1]) == "--press-hd")
-        return PressHdForDemo();
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -16,6 +16,8 @@ build() {
 # session running for more, and stops it at exit.
 run_tests() {
   trap wine_session_stop EXIT
+  # Always a screen of the tests' own, of the size and with nothing else on it that they expect.
+  unset DISPLAY
   wine_session_start
   # A failed test runs once more and both attempts are printed; only a second failure fails the
   # run. Wine has been seen, rarely, to end a test process within milliseconds and silently.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <thread>
 
@@ -13,10 +14,11 @@ using namespace std::string_literals;
 
 namespace {
 
-// A host's user.ini of 1.3 MB with the thirty font keys: as it was (column 0), as Classic (1) and
-// HD (2) leave it. Before the keys, a zero byte in a line read with them and a line that would
-// show a key if it were cut at any length below 600 KB; after them, lines that only look like
-// keys, a zero byte, and a last line without an end.
+// A host's user.ini of 1.3 MB as it was (column 0), as Classic (1) and HD (2) leave it. Before
+// the thirty keys: a zero byte in a line read with them, a line that would show a key if cut at
+// any length below 600 KB, blank lines, empty keys, comments, a key without "=", a CR in a line.
+// The keys with blanks round them and ";" and "#" in values. After them: a key again, a zero
+// byte, lines that only look like keys, a last line without end (so not a key: it gains an LF).
 std::string HostIni(int column) {
     const std::string yahei = "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA", song = "\xCB\xCE\xCC\xE5";
     const std::string slots[10][4] = {
@@ -25,8 +27,10 @@ std::string HostIni(int column) {
         {song, "14", yahei, "-12"},      {"Arial", "-12", yahei, "-12"},
         {yahei, "-18", yahei, "-14"},    {"Arial", "-12", yahei, "-12"},
         {"Arial", "-12", yahei, "-10"},  {yahei, "-22", yahei, "-16"}};
-    std::string ini = "x\0y\r\na"s + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\n" +
-                      "[SCREEN]\r\nFontWeight1=700\r\nfontname2=Arial\r\n";
+    std::string ini =
+        "x\0y\r\na"s + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\n" +
+        "\r\n \t\r\n=v\r\n \t= w\r\n ;FONTNAME1=c\r\n\t#FONTSIZE1=d\r\nFONTNAME2\r\n" +
+        "a=1\rFONTNAME3=x\r\n[SCREEN]\r\nFontWeight1=700\r\nfontname2=Arial\r\n";
     const auto line = [&](const std::string& key, const std::string& value) {
         return column ? key + "=" + value + "\n" : " " + key + "\t= " + value + " ;#\r\n";
     };
@@ -45,9 +49,9 @@ const std::string kOriginal = HostIni(0), kClassic = HostIni(1), kHd = HostIni(2
 constexpr wchar_t kLayers[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
 
-// What happened to the name user.ini in `folder` while `action` ran, a word a change.
+// What happened to the name user.ini in `folder` while `action` ran, a digit a change: 1 added,
+// 2 removed, 4 renamed away, 5 renamed to.
 std::string UserIniChanges(const fs::path& folder, const std::function<void()>& action) {
-    const char* kWords[] = {"", "added ", "removed ", "modified ", "renamed-away ", "renamed-to "};
     const UniqueHandle watch = AdoptHandle(CreateFileW(
         folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
@@ -65,7 +69,7 @@ std::string UserIniChanges(const fs::path& folder, const std::function<void()>& 
         for (const char* at = records;; at += next) {
             const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(at);
             if (std::wstring_view(record->FileName, record->FileNameLength / 2) == L"user.ini")
-                changes += kWords[std::min<DWORD>(record->Action, 5)];
+                changes += char('0' + record->Action);
             if (!(next = record->NextEntryOffset))
                 break;
         }
@@ -77,14 +81,12 @@ std::string UserIniChanges(const fs::path& folder, const std::function<void()>& 
 // Changes the laid-out host just before the act; what it returns is undone before the checks.
 using Setup = std::function<Scope(const fs::path& root)>;
 
-// A file below the host root written with `bytes`: a ".fail-fsync" or ".fail-write" file fails
-// the flushes or writes of the files it names.
+// A file below the host root written with `bytes`, or removed for none: a ".fail-fsync" or
+// ".fail-write" file fails the flushes or writes of the files it names.
 Setup Written(const wchar_t* file, const char* bytes) {
-    return [=](const fs::path& root) { return WriteBytes(root / file, bytes), Scope(); };
-}
-
-Setup Removed(const wchar_t* file) {
-    return [=](const fs::path& root) { return fs::remove(root / file), Scope(); };
+    return [=](const fs::path& root) {
+        return bytes ? WriteBytes(root / file, bytes) : void(fs::remove(root / file)), Scope();
+    };
 }
 
 // Read-only is undone before the checks, so that the folder can be removed.
@@ -130,15 +132,11 @@ Scope LayersKeyRefused(const fs::path&) {
     return OnEnd([=] { RegDeleteTreeW(HKEY_CURRENT_USER, flags); });
 }
 
-// Other content under the backup names of this minute and the next.
-Scope EarlierBackups(const fs::path& root) {
-    for (__time64_t now = _time64(nullptr), t = now; t <= now + 60; t += 60) {
-        tm local{};
-        _localtime64_s(&local, &t);
-        const std::wstring stamp =
-            FormatTimestamp(local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min);
-        WriteBytes(root / L"T0002" / BackupPathFor(L"user.ini", stamp, 1), "older");
-    }
+// Other content under this minute's backup name, once the switch cannot fall into the next.
+Scope EarlierBackup(const fs::path& root) {
+    while (std::time(nullptr) % 60 > 50)
+        Sleep(100);
+    WriteBytes(root / L"T0002" / BackupPathFor(L"user.ini", GetCurrentTimestamp(), 1), "older");
     return nullptr;
 }
 
@@ -148,7 +146,6 @@ struct Started {
     HWND window;
 };
 
-// What the user does to the started tool; what the user sees.
 using Act = std::function<std::string(const Started& tool)>;
 
 // Presses the buttons in turn (a digit each: 1 Classic, 2 HD), each once the boxes of the press
@@ -169,12 +166,14 @@ Act Press(int buttons) {
 
 std::string StartAgainMinimised(const Started& tool) {
     ShowWindow(tool.window, SW_MINIMIZE);
-    const bool minimised = Poll([&] { return IsIconic(tool.window); }, 5000);
+    Poll([&] { return IsIconic(tool.window); }, 5000);
     const UniqueHandle second = StartProcess(tool.exe);
     const std::string code = std::to_string(WaitForExit(second.get(), 10000));
-    const bool restored = Poll([&] { return !IsIconic(tool.window); }, 5000);
-    return (minimised ? "second start's exit code " : "not minimised, ") + code +
-           (restored ? ", restored" : ", still minimised");
+    wchar_t label[64] = {};
+    GetWindowTextW(GetDlgItem(tool.window, 0), label, 64);
+    return "second start's exit code " + code +
+           (Poll([&] { return !IsIconic(tool.window); }, 5000) ? ", restored, " : ", minimised, ") +
+           U8(label);
 }
 
 // On the screen, the window's background and the label's beside its text, after the theme turns
@@ -234,8 +233,8 @@ void RunRow(const Row& row) {
     // Each switch puts user.ini in place whole, in one rename: never missing, never written over.
     std::string renames;
     for (size_t at = 0; (at = shown.find("成功！", at)) != std::string::npos; ++at)
-        renames += "renamed-to ";
-    EXPECT_EQ(renames, changes) << row.name << ": user.ini";
+        renames += '5';
+    EXPECT_EQ(renames, changes) << row.name << ": what happened to user.ini";
     // A host started by mistake has left its mark within 0.3 s of the last box.
     const bool started =
         Poll([&] { return fs::exists(root / L"tdxw.exe.ran"); }, open ? 300 : 9000);
@@ -245,20 +244,18 @@ void RunRow(const Row& row) {
             ++beside, original += ReadBytes(file) == kOriginal;
     const std::string ini = ReadBytes(folder / L"user.ini");
     const DWORD attributes = ini.empty() ? 0 : GetFileAttributesW((folder / L"user.ini").c_str());
-    wchar_t layer[64] = {};
+    wchar_t layer[64] = L"none"; // kept when there is no value
     DWORD size = sizeof layer;
-    const bool layered = !RegGetValueW(HKEY_CURRENT_USER, kLayers, host.c_str(), RRF_RT_REG_SZ,
-                                       nullptr, layer, &size);
+    RegGetValueW(HKEY_CURRENT_USER, kLayers, host.c_str(), RRF_RT_REG_SZ, nullptr, layer, &size);
     const std::map<std::string, std::string> kinds = {
         {kOriginal, "original"}, {kHd, "HD"}, {kClassic, "Classic"}, {"", "none"}};
     const std::string left =
         (kinds.contains(ini) ? kinds.at(ini) : std::to_string(ini.size()) + " other bytes") +
         (attributes & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
         (attributes & FILE_ATTRIBUTE_SYSTEM ? " system" : "") + ", " + std::to_string(beside) +
-        " beside, " + std::to_string(original) + " of the original, layer " +
-        (layered ? U8(layer) : "none") + (started ? ", host started" : "") +
-        (open ? responds ? ", stays open" : ", hangs" : "") + ", exit code " +
-        std::to_string(WaitForExit(run.process.get(), 10000));
+        " beside, " + std::to_string(original) + " of the original, layer " + U8(layer) +
+        (started ? ", host started" : "") + (open ? responds ? ", stays open" : ", hangs" : "") +
+        ", exit code " + std::to_string(WaitForExit(run.process.get(), 10000));
     EXPECT_EQ(row.shown, shown) << row.name;
     EXPECT_EQ(row.left, left) << row.name;
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kLayers, host.c_str());
@@ -273,6 +270,8 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
     const std::string dpi = ", layer ~ GDIDPISCALING DPIUNAWARE",
                       ended = ", host started, exit code 0";
     const std::string hdDone = "HD, 1 beside, 1 of the original" + dpi + ended;
+    const std::string notFound =
+        "路径错误: T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。";
     const std::string open = ", layer other, stays open, exit code 0";
     const std::string nothing = "original, 0 beside, 0 of the original" + open;
     const std::string backedUp = "original, 1 beside, 1 of the original" + open;
@@ -280,14 +279,15 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
         {"root layout, HD", L".", nullptr, Press(2), hd, hdDone},
         {"Vantiro folder, Classic", L"Vantiro", nullptr, Press(1), classic,
          "Classic, 1 beside, 1 of the original, layer none" + ended},
-        {"deep below Vantiro, Chinese folders", L"Vantiro\\工具\\新版", nullptr, Press(2), hd,
-         hdDone},
         {"host running as TdxW.exe", L".", Running(L"TdxW.exe"), Press(2), running, nothing},
         {"host running as 我的通达信.EXE", L".", Running(L"我的通达信.EXE"), Press(2), running,
          nothing},
-        {"no user.ini", L".", Removed(L"T0002\\user.ini"), Press(2),
-         "路径错误: T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。",
+        {"no user.ini", L".", Written(L"T0002\\user.ini", nullptr), Press(2), notFound,
          "none, 0 beside, 0 of the original" + open},
+        {"below Vantiro twice: the host root is before the last", L"Vantiro\\a\\Vantiro", nullptr,
+         Press(2), notFound, nothing},
+        {"vantiro in small letters: not the folder layout", L"vantiro", nullptr, Press(2), notFound,
+         nothing},
         {"the backup's flush fails", L".", Written(L"T0002\\备份.fail-fsync", ""), Press(2),
          "错误: 备份文件失败", "original, 1 beside, 0 of the original" + open},
         {"the disk fills as the backup is written", L".", Written(L"T0002\\备份.fail-write", ""),
@@ -304,11 +304,11 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
          hdDone},
         {"a cut switch's new file held 0.7 s", L".", Held(L"T0002\\user.ini.fontswitch-new", 700),
          Press(2), hd, hdDone},
-        {"backups of this minute and the next kept", L".", EarlierBackups, Press(2), hd,
-         "HD, 3 beside, 1 of the original" + dpi + ended},
+        {"an earlier backup of this minute kept", L".", EarlierBackup, Press(2), hd,
+         "HD, 2 beside, 1 of the original" + dpi + ended},
         {"compatibility key refused", L".", LayersKeyRefused, Press(2),
          "错误: 更新注册表失败 | " + hd, "HD, 1 beside, 1 of the original, layer none" + ended},
-        {"no tdxw.exe, HD then Classic", L"Vantiro", Removed(L"tdxw.exe"), Press(21),
+        {"no tdxw.exe, HD then Classic", L"Vantiro", Written(L"tdxw.exe", nullptr), Press(21),
          hd + noHost + " | " + classic + noHost,
          "Classic, 2 beside, 1 of the original, layer none, stays open, exit code 0"},
         {"tdxw.exe is not a program", L".", Written(L"tdxw.exe", "text"), Press(2),
@@ -318,7 +318,7 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
          WithAttributes(L"T0002\\user.ini", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
          Press(2), hd, "HD hidden system, 1 beside, 1 of the original" + dpi + ended},
         {"a second start while minimised", L".", nullptr, StartAgainMinimised,
-         "second start's exit code 0, restored", nothing},
+         "second start's exit code 0, restored, 物理分辨率: 3840 x 2160 (高清屏)", nothing},
         {"the theme turns dark, then light", L".", nullptr, ChangeTheme,
          " 302d2d 302d2d ffffff ffffff", nothing},
     };

@@ -3,7 +3,6 @@
 // P while a file "P.fail-fsync" or "P.fail-write" lies beside it.
 #include <dirent.h>
 #include <dlfcn.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,14 +10,10 @@
 
 namespace {
 
-// Whether a trigger ending in `suffix` lies beside the regular file open as `fd` and names it.
+// Whether a trigger ending in `suffix` lies beside the file open as `fd` and names it.
 bool IsFailing(int fd, const std::string& suffix) {
-    struct stat status {};
     char path[4096];
-    const ssize_t size =
-        fstat(fd, &status) || !S_ISREG(status.st_mode)
-            ? 0
-            : readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, 4096);
+    const ssize_t size = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, 4096);
     const std::string file(path, size > 0 ? size_t(size) : 0);
     const std::string folder = file.substr(0, file.rfind('/') + 1),
                       name = file.substr(folder.size());
@@ -34,20 +29,17 @@ bool IsFailing(int fd, const std::string& suffix) {
     return failing;
 }
 
-template <typename Function> Function Next(const char* name) {
-    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-
 } // namespace
 
 extern "C" int fsync(int fd) {
     if (IsFailing(fd, ".fail-fsync"))
         return errno = EIO, -1;
-    return Next<int (*)(int)>("fsync")(fd);
+    return reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"))(fd);
 }
 
 extern "C" ssize_t write(int fd, const void* bytes, size_t size) {
     if (IsFailing(fd, ".fail-write"))
         return errno = ENOSPC, -1;
-    return Next<ssize_t (*)(int, const void*, size_t)>("write")(fd, bytes, size);
+    using Write = ssize_t (*)(int, const void*, size_t);
+    return reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"))(fd, bytes, size);
 }

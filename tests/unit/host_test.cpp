@@ -1,23 +1,8 @@
 #include "host/backup.h"
-#include "host/install_paths.h"
 
 #include "support.h"
 
 #include <gtest/gtest.h>
-
-TEST(BasePathFromModulePath, CutsBeforeTheLastVantiro) {
-    const struct {
-        const wchar_t* module;
-        const wchar_t* base;
-    } cases[] = {
-        {L"C:\\tdx\\Vantiro\\tool.exe", L"C:\\tdx"},
-        {L"C:\\tdx\\Vantiro\\a\\Vantiro\\b\\tool.exe", L"C:\\tdx\\Vantiro\\a"},
-        {L"C:\\tdx\\vantiro\\tool.exe", L"C:\\tdx\\vantiro\\tool.exe"},
-        {L"C:\\tdx\\tool.exe", L"C:\\tdx\\tool.exe"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.base, BasePathFromModulePath(c.module)) << U8(c.module);
-}
 
 TEST(BackupPathFor, NamesTheCopyBesideTheSource) {
     EXPECT_EQ(L"1-04_0907", FormatTimestamp(1, 4, 9, 7));
@@ -29,8 +14,6 @@ TEST(BackupPathFor, NamesTheCopyBesideTheSource) {
     } cases[] = {
         {L"C:\\tdx\\T0002\\user.ini", 1, L"C:\\tdx\\T0002\\user.1-04_0907备份.ini"},
         {L"C:\\tdx\\T0002\\user.ini", 12, L"C:\\tdx\\T0002\\user.1-04_0907(12)备份.ini"},
-        {L"C:\\tdx\\tool.exe\\..\\T0002\\user.ini", 1,
-         L"C:\\tdx\\tool.exe\\..\\T0002\\user.1-04_0907备份.ini"},
         {L"C:\\t.dx\\T0002\\user", 2, L"C:\\t.dx\\T0002\\user.1-04_0907(2)备份.ini"},
     };
     for (const auto& c : cases)

@@ -1,5 +1,4 @@
 #include "ui/dpi_layout.h"
-#include "ui/screen_resolution.h"
 #include "ui/theme.h"
 
 #include "support.h"
@@ -27,23 +26,18 @@ TEST(CenteredControlLayout, CentresTheLabelAboveTheButtonRowTruncatingEachLength
     }
 }
 
-TEST(ResolutionLabelText, MarksScreensFrom2160High) {
-    EXPECT_EQ(L"物理分辨率: 3840 x 2160 (高清屏)", ResolutionLabelText(3840, 2160));
-    EXPECT_EQ(L"物理分辨率: 2560 x 2159", ResolutionLabelText(2560, 2159));
-}
-
 TEST(Theme, FollowsAppsUseLightTheme) {
     const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
     const struct {
-        std::optional<ULONGLONG> useLight;
-        DWORD size; // of the value's data: 8 is longer than the four bytes read
+        ULONGLONG useLight;
+        DWORD size; // of the value's data: 0 for no value, 8 is longer than the four bytes read
         bool dark;
-    } cases[] = {{std::nullopt, 0, false}, {1, 4, false}, {0, 4, true}, {0, 8, false}};
+    } cases[] = {{0, 0, false}, {1, 4, false}, {0, 4, true}, {0, 8, false}};
     for (const auto& c : cases) {
         RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme");
-        if (c.useLight)
+        if (c.size)
             RegSetKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme",
-                            c.size == 8 ? REG_QWORD : REG_DWORD, &*c.useLight, c.size);
+                            c.size == 8 ? REG_QWORD : REG_DWORD, &c.useLight, c.size);
         HDC dc = CreateCompatibleDC(nullptr);
         ApplyThemeToControl(dc);
         EXPECT_EQ(c.dark, IsDarkThemeEnabled()) << c.size << " bytes";

@@ -168,10 +168,9 @@ std::string StartAgainMinimised(const Started& tool) {
     ShowWindow(tool.window, SW_MINIMIZE);
     Poll([&] { return IsIconic(tool.window); }, 5000);
     const UniqueHandle second = StartProcess(tool.exe);
-    const std::string code = std::to_string(WaitForExit(second.get(), 10000));
     wchar_t label[64] = {};
     GetWindowTextW(GetDlgItem(tool.window, 0), label, 64);
-    return "second start's exit code " + code +
+    return "second start's exit code " + std::to_string(WaitForExit(second.get(), 10000)) +
            (Poll([&] { return !IsIconic(tool.window); }, 5000) ? ", restored, " : ", minimised, ") +
            U8(label);
 }
@@ -298,11 +297,12 @@ TEST(Tool, EndsEachSwitchInTheSuccessBoxOrStopsWithNothingAfterTheStop) {
          Press(2), unwritten, "original, 2 beside, 1 of the original" + open},
         {"user.ini read-only", L".", WithAttributes(L"T0002\\user.ini", FILE_ATTRIBUTE_READONLY),
          Press(2), unwritten, backedUp},
-        {"user.ini held for good", L".", Held(L"T0002\\user.ini", 4000), Press(2), unwritten,
-         backedUp},
+        {"user.ini held 4 s", L".", Held(L"T0002\\user.ini", 4000), Press(2), unwritten, backedUp},
         {"user.ini held 0.7 s by a scanner", L".", Held(L"T0002\\user.ini", 700), Press(2), hd,
          hdDone},
-        {"a cut switch's new file held 0.7 s", L".", Held(L"T0002\\user.ini.fontswitch-new", 700),
+        {"leftover new file held 4 s", L".", Held(L"T0002\\user.ini.fontswitch-new", 4000),
+         Press(2), unwritten, "original, 2 beside, 1 of the original" + open},
+        {"leftover new file held 0.7 s", L".", Held(L"T0002\\user.ini.fontswitch-new", 700),
          Press(2), hd, hdDone},
         {"an earlier backup of this minute kept", L".", EarlierBackup, Press(2), hd,
          "HD, 2 beside, 1 of the original" + dpi + ended},

@@ -28,7 +28,7 @@ std::string HostIni(int column) {
         {yahei, "-18", yahei, "-14"},    {"Arial", "-12", yahei, "-12"},
         {"Arial", "-12", yahei, "-10"},  {yahei, "-22", yahei, "-16"}};
     std::string ini =
-        "x\0y\r\na"s + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\n" +
+        "a" + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\nx\0y\r\n"s +
         "\r\n \t\r\n=v\r\n \t= w\r\n ;FONTNAME1=c\r\n\t#FONTSIZE1=d\r\nFONTNAME2\r\n" +
         "a=1\rFONTNAME3=x\r\n[SCREEN]\r\nFontWeight1=700\r\nfontname2=Arial\r\n";
     const auto line = [&](const std::string& key, const std::string& value) {
@@ -175,14 +175,14 @@ std::string StartAgainMinimised(const Started& tool) {
            U8(label);
 }
 
-// On the screen, the window's background and the label's beside its text, after the theme turns
-// dark, then light.
+// On the screen, the window's background and the label's text background, after the theme turns
+// dark (settings message), then light (theme message).
 std::string ChangeTheme(const Started& tool) {
     const wchar_t* key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
     std::string seen;
     for (const DWORD useLight : {0u, 1u}) {
         RegSetKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme", REG_DWORD, &useLight, 4);
-        SendMessageW(tool.window, WM_SETTINGCHANGE, 0, 0);
+        SendMessageW(tool.window, useLight ? WM_THEMECHANGED : WM_SETTINGCHANGE, 0, 0);
         Sleep(500);
         RECT label;
         GetWindowRect(GetDlgItem(tool.window, 0), &label);
@@ -190,7 +190,7 @@ std::string ChangeTheme(const Started& tool) {
         char colours[32];
         std::snprintf(colours, sizeof colours, " %06lx %06lx",
                       GetPixel(screen.get(), label.left - 2, label.top),
-                      GetPixel(screen.get(), label.left + 2, label.top + 3));
+                      GetPixel(screen.get(), (label.left + label.right) / 2, label.top + 1));
         seen += colours;
     }
     RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme");

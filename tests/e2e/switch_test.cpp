@@ -28,7 +28,7 @@ std::string HostIni(int column) {
         {yahei, "-18", yahei, "-14"},    {"Arial", "-12", yahei, "-12"},
         {"Arial", "-12", yahei, "-10"},  {yahei, "-22", yahei, "-16"}};
     std::string ini =
-        "a" + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\nx\0y\r\n"s +
+        "a"s + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\nx\0y\r\n"s +
         "\r\n \t\r\n=v\r\n \t= w\r\n ;FONTNAME1=c\r\n\t#FONTSIZE1=d\r\nFONTNAME2\r\n" +
         "a=1\rFONTNAME3=x\r\n[SCREEN]\r\nFontWeight1=700\r\nfontname2=Arial\r\n";
     const auto line = [&](const std::string& key, const std::string& value) {

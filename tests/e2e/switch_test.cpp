@@ -218,7 +218,7 @@ void RunRow(const Row& row) {
 
     const fs::path exe = tool / L"TessalyFontSwitch.exe";
     Started run{exe, StartProcess(exe), nullptr};
-    run.window = WaitForWindow(GetProcessId(run.process.get()), L"QorvelFontSwitcher", 10000);
+    run.window = WaitForWindow(GetProcessId(run.process.get()), L"QorvelFontSwitcher", 20000);
     ASSERT_TRUE(run.window) << row.name;
     std::string shown, changes;
     bool open = false, responds = false;

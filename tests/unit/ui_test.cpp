@@ -1,8 +1,6 @@
 #include "ui/dpi_layout.h"
 #include "ui/theme.h"
 
-#include "support.h"
-
 #include <gtest/gtest.h>
 
 TEST(CenteredControlLayout, CentresTheLabelAboveTheButtonRowTruncatingEachLength) {

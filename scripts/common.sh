@@ -21,7 +21,7 @@ run_tests() {
   wine_session_start
   # A failed test runs once more and both attempts are printed; only a second failure fails the
   # run. Wine has been seen, rarely, to end a test process within milliseconds and silently.
-  ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 \
+  ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 -j 4 \
     --repeat until-pass:2 "$@"
 }
 

@@ -7,8 +7,6 @@ set -euo pipefail
 if [ -z "${DISPLAY:-}" ]; then
   trap wine_session_stop EXIT
   wine_session_start
-else
-  wine_locale
 fi
 OUT="$BUILD_DIR/screenshots"
 mkdir -p "$OUT"

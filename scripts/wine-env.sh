@@ -8,11 +8,13 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Wine needs the Chinese locale for Chinese file names and code page 936. It is set only where
-# wine is about to run: before scripts/deps.sh has made it, the shell and apt would warn.
-wine_locale() {
-  export LC_ALL=zh_CN.UTF-8
-}
+# Wine needs the Chinese locale for Chinese file names and code page 936. It is given to wine's
+# commands alone, never set in the shell: a shell that looked for the locale before
+# scripts/deps.sh made it would warn, having remembered that there was none.
+wine() { LC_ALL=zh_CN.UTF-8 command wine "$@"; }
+wineboot() { LC_ALL=zh_CN.UTF-8 command wineboot "$@"; }
+wineserver() { LC_ALL=zh_CN.UTF-8 command wineserver "$@"; }
+winepath() { LC_ALL=zh_CN.UTF-8 command winepath "$@"; }
 
 XVFB_PID=""
 SCREEN_SIZE="${SCREEN_SIZE:-3840x2160}"
@@ -40,7 +42,6 @@ wine_prefix_ensure() {
 
 # Starts Xvfb (when no display is set) and a persistent wineserver.
 wine_session_start() {
-  wine_locale
   if [ -z "${DISPLAY:-}" ]; then
     local fd_file
     fd_file=$(mktemp)
@@ -81,4 +82,27 @@ wine_session_stop() {
     wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=""
   fi
+}
+
+# Runs a Windows program in a wine session of its own and ends the session: a copy of the
+# prefix (its files linked, its registry copied) at WINE_DPI when set, its own screen and server.
+# Sessions share nothing, so they can run side by side. A failed run's folder stays for a look.
+wine_own_session() {
+  local folder status=0
+  { flock 9 && wine_prefix_ensure >&2; } 9>"$BUILD_DIR/wineprefix.lock"
+  mkdir -p "$BUILD_DIR/sessions"
+  folder=$(mktemp -d "$BUILD_DIR/sessions/XXXXXX")
+  cp -al "$WINEPREFIX" "$folder/prefix"
+  cp --remove-destination "$WINEPREFIX"/*.reg "$folder/prefix/"
+  export WINEPREFIX="$folder/prefix"
+  if [ -n "${WINE_DPI:-}" ]; then
+    sed -i "s/^\"LogPixels\"=dword:.*/\"LogPixels\"=dword:$(printf %08x "$WINE_DPI")/" \
+      "$WINEPREFIX/user.reg"
+  fi
+  unset DISPLAY
+  wine_session_start
+  wine "$@" || status=$?
+  wine_session_stop
+  if [ "$status" -eq 0 ]; then rm -rf "$folder"; else echo "session kept in $folder"; fi
+  return "$status"
 }

@@ -148,7 +148,7 @@ bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path) {
 
 bool WriteLines(const std::wstring& path) {
     const std::wstring newFile = NewFilePath(path);
-    if (IsReplaceable(GetFileAttributesW(path.c_str())) && MoveOver(newFile, path))
+    if (IsReplaceable(GetFileAttributesW(path.c_str())) && RenameDurably(newFile, path, true))
         return true;
     DeleteFileW(newFile.c_str());
     ShowFailure(kWriteFailure);

@@ -19,25 +19,34 @@ std::wstring TwoDigits(int value) {
     return (value <= 9 ? L"0" : L"") + DecimalText(value);
 }
 
-// Copies `source` into the new file `backup` and flushes it to the disk; a copy that fails is
-// removed. Fails with ERROR_FILE_EXISTS, touching nothing, when `backup` exists.
-bool CopyFlushed(HANDLE source, const std::wstring& backup) {
-    UniqueHandle out = CreateForWriting(backup, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
-    if (!out)
-        return false;
+// Where the copy is written and flushed before it takes its backup name, so that a name that says
+// backup always holds a whole copy.
+std::wstring CopyPathFor(const std::wstring& source) {
+    return source + L".fontswitch-copy";
+}
+
+// Copies `source` into the file `copy` and flushes it to the disk.
+bool CopyFlushed(HANDLE source, const std::wstring& copy) {
+    UniqueHandle out = CreateForWriting(copy, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     std::string piece(kCopyPieceSize, '\0');
     DWORD got = 0;
-    bool copied = false;
-    while (ReadFile(source, piece.data(), kCopyPieceSize, &got, nullptr) &&
+    while (out && ReadFile(source, piece.data(), kCopyPieceSize, &got, nullptr) &&
            WriteAll(out.get(), {piece.data(), got}))
-        if (got == 0) {
-            copied = FlushFileBuffers(out.get()) != FALSE;
-            break;
-        }
-    out.reset();
-    if (!copied)
-        DeleteFileW(backup.c_str());
-    return copied;
+        if (got == 0)
+            return FlushFileBuffers(out.get()) != FALSE;
+    return false;
+}
+
+// Renames `copy` to the first backup name of the minute that is free: an earlier backup is kept.
+bool NameBackup(const std::wstring& copy, const std::wstring& source,
+                const std::wstring& timestamp) {
+    for (int number = 1; number <= kMaxBackupsPerMinute; ++number) {
+        if (RenameDurably(copy, BackupPathFor(source, timestamp, number), false))
+            return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
 }
 
 } // namespace
@@ -65,18 +74,20 @@ std::wstring BackupPathFor(const std::wstring& source, const std::wstring& times
 
 bool BackupFile(const std::wstring& source) {
     const std::wstring timestamp = GetCurrentTimestamp();
-    // Shared with every other opener: the switch holds the file open meanwhile.
-    const UniqueHandle input = AdoptHandle(CreateFileW(
-        source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    bool copied = false;
-    // An earlier backup of the same minute is kept: this copy takes the next free number.
-    for (int copy = 1; input && copy <= kMaxBackupsPerMinute; ++copy) {
-        copied = CopyFlushed(input.get(), BackupPathFor(source, timestamp, copy));
-        if (copied || GetLastError() != ERROR_FILE_EXISTS)
-            break;
+    const std::wstring copy = CopyPathFor(source);
+    DeleteFileW(copy.c_str()); // left by a switch cut short
+    bool backedUp = false;
+    {
+        // Shared with every other opener: the switch holds the file open meanwhile.
+        const UniqueHandle input = AdoptHandle(CreateFileW(
+            source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        backedUp = input && CopyFlushed(input.get(), copy);
     }
-    if (!copied)
+    backedUp = backedUp && NameBackup(copy, source, timestamp);
+    if (!backedUp) {
+        DeleteFileW(copy.c_str());
         MessageBoxW(nullptr, L"备份文件失败", L"错误", MB_OK | MB_ICONERROR);
-    return copied;
+    }
+    return backedUp;
 }

@@ -13,6 +13,8 @@ std::wstring GetCurrentTimestamp();
 // a minute on, "(copy)" before "备份".
 std::wstring BackupPathFor(const std::wstring& source, const std::wstring& timestamp, int copy);
 
-// Copies the source beside itself and flushes the copy, never over an earlier backup; shows
-// "备份文件失败" / "错误" and returns false on failure.
+// Copies the source beside itself under a working name, flushes the copy and only then renames it
+// to its backup name, never over an earlier backup: a backup's name always holds a whole copy.
+// A copy left by a switch cut short is removed first. Shows "备份文件失败" / "错误" and returns
+// false on failure, with no copy left.
 bool BackupFile(const std::wstring& source);

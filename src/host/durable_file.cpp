@@ -45,9 +45,7 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-bool MoveOver(const std::wstring& from, const std::wstring& to) {
-    return RetryWhileHeld([&] {
-        return MoveFileExW(from.c_str(), to.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    });
+bool RenameDurably(const std::wstring& from, const std::wstring& to, bool replace) {
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    return RetryWhileHeld([&] { return MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE; });
 }

@@ -21,5 +21,7 @@ UniqueHandle CreateForWriting(const std::wstring& path, DWORD disposition, DWORD
 
 bool WriteAll(HANDLE file, std::string_view bytes);
 
-// Puts `from` over `to` in one rename that is on the disk when it returns: `to` is never missing.
-bool MoveOver(const std::wstring& from, const std::wstring& to);
+// Renames `from` to `to` in one step that is on the disk when it returns. With `replace` an
+// existing `to` is replaced, and so never missing; without, it stays and the rename fails with
+// ERROR_ALREADY_EXISTS.
+bool RenameDurably(const std::wstring& from, const std::wstring& to, bool replace);

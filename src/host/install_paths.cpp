@@ -54,6 +54,11 @@ std::wstring ResolvedPath(const std::wstring& path) {
     return full;
 }
 
+// The folder of a full path, with its last backslash ("C:\\" for a program at a drive's root).
+std::wstring ProgramFolder(const std::wstring& fullPath) {
+    return fullPath.substr(0, fullPath.rfind(L'\\') + 1);
+}
+
 void ShowError(const wchar_t* text, const wchar_t* caption) {
     MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONERROR);
 }
@@ -97,8 +102,10 @@ void RunProgramAndExit(const std::wstring& program) {
     using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
     const UniqueLibrary shell32 = LoadSystemLibrary(L"shell32.dll");
     const auto shellExecute = FindExport<ShellExecuteFunction>(shell32, "ShellExecuteW");
+    // The program runs in its own folder, as its shortcut starts it, not in the tool's.
+    const std::wstring folder = ProgramFolder(ResolvedPath(program));
     const HINSTANCE started = shellExecute ? shellExecute(nullptr, L"open", program.c_str(),
-                                                          nullptr, nullptr, SW_SHOWNORMAL)
+                                                          nullptr, folder.c_str(), SW_SHOWNORMAL)
                                            : nullptr;
     if (reinterpret_cast<UINT_PTR>(started) > 32)
         ExitProcess(0);

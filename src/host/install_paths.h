@@ -34,8 +34,8 @@ std::optional<std::wstring> FindHostExe(const std::wstring& base);
 // the launch would start ("\.." resolved); when none exists, the tdxw.exe of the host root.
 std::wstring HostExeFullPath(const std::wstring& base);
 
-// Starts the program and ends the process with exit code 0; returns after its message when
-// the start fails.
+// Starts the program with its own folder as the working folder and ends the process with exit
+// code 0; returns after its message when the start fails.
 void RunProgramAndExit(const std::wstring& program);
 
 // Finds and starts tdxw.exe; returns only when the host was not started, after a message.

@@ -16,11 +16,9 @@
 namespace fs = std::filesystem;
 
 // UTF-8, for failure messages.
-inline std::string U8(std::wstring_view text) {
-    std::string out(text.size() * 3, '\0');
-    out.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                   out.data(), static_cast<int>(out.size()), nullptr, nullptr));
-    return out;
+inline std::string U8(const std::wstring& text) {
+    const std::u8string bytes = fs::path(text).u8string();
+    return {bytes.begin(), bytes.end()};
 }
 
 // A new empty folder under %TEMP%\fontswitch; its last contents stay for a look after a failure.

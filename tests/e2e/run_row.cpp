@@ -269,7 +269,7 @@ int main(int, char** argv) {
     std::vector<Scope> undo;
     for (const std::string& item : Split(field.at(2), ", "))
         undo.push_back(SetUp(item, root));
-    WriteBytes(folder / L"user.disk-record", "");
+    WriteBytes(folder / L".disk-record", "");
     Words shown;
     for (const std::string& act : Split(field.at(3), ", "))
         if (const std::string seen = tool.window ? Act(act, tool) : "no window"; !seen.empty())
@@ -284,7 +284,7 @@ int main(int, char** argv) {
     // What the disk saw of user.ini's files, repeats merged, user.ini.fontswitch-* as *: this
     // also watches that each switch puts user.ini in place whole, in one rename.
     Words disk;
-    std::istringstream record(ReadBytes(folder / L"user.disk-record"));
+    std::istringstream record(ReadBytes(folder / L".disk-record"));
     for (std::string line; std::getline(record, line);) {
         for (size_t at; (at = line.find("user.ini.fontswitch-")) != line.npos;)
             line.erase(at, 20);

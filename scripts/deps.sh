@@ -12,7 +12,7 @@ PACKAGES=(
   fonts-wqy-microhei
   locales
   imagemagick
-  python3
+  python3 git
   gcovr
 )
 

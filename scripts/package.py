@@ -1,11 +1,17 @@
 #!/usr/bin/env python3
-"""Writes the release zip into <build>/dist and checks it: the exe, kzv.ico, and the README's
-title, introduction and user section as 使用说明.txt (UTF-8 with BOM, CR LF, for Notepad).
+"""Writes the release zip into <build>/dist (or DIST_DIR) and checks it: the exe, kzv.ico, and
+the README's title, introduction and user section as 使用说明.txt (UTF-8 with BOM, CR LF, for
+Notepad). The zip's bytes depend only on those files and the commit: its entries carry the
+commit's time (or SOURCE_DATE_EPOCH), in a fixed order, mode and compression. Its SHA-256 goes
+beside it in <zip>.sha256, as sha256sum -c reads it.
 
-Usage: package.py BUILD_DIR
+Usage: package.py BUILD_DIR [DIST_DIR]
 """
+import hashlib
+import os
 import re
 import struct
+import subprocess
 import sys
 import time
 import zipfile
@@ -28,6 +34,30 @@ def project_version(build):
     if not match:
         fail(f"no CMAKE_PROJECT_VERSION in {build / 'CMakeCache.txt'}")
     return match[1]
+
+
+def source_time():
+    """The zip entries' time: SOURCE_DATE_EPOCH when set, else the time of the commit checked out
+    at ROOT, as a UTC date and time (ZIP times start in 1980)."""
+    seconds = os.environ.get("SOURCE_DATE_EPOCH")
+    if seconds is None:
+        # ROOT's own repository only, not one that holds a copy of the source.
+        git = subprocess.run(
+            ["git", "log", "-1", "--format=%ct"],
+            cwd=ROOT,
+            env={**os.environ, "GIT_CEILING_DIRECTORIES": str(ROOT.parent)},
+            capture_output=True,
+            text=True,
+        )
+        seconds = git.stdout.strip()
+        if git.returncode != 0 or not seconds:
+            fail(
+                "no time for the zip's files: set SOURCE_DATE_EPOCH or package a git checkout"
+                f" ({git.stderr.strip() or 'no commit'})"
+            )
+    if not seconds.isdigit():
+        fail(f"SOURCE_DATE_EPOCH is {seconds!r}, not seconds since 1970")
+    return time.gmtime(max(int(seconds), 315532800))[:6]
 
 
 def guide_text(version):
@@ -88,25 +118,30 @@ def check(package, version):
 def main():
     build = Path(sys.argv[1]).resolve()
     version = project_version(build)
-    dist = build / "dist"
+    dist = Path(sys.argv[2]).resolve() if len(sys.argv) > 2 else build / "dist"
     dist.mkdir(parents=True, exist_ok=True)
-    for old in dist.glob("TessalyFontSwitch-*.zip"):
+    for old in dist.glob("TessalyFontSwitch-*.zip*"):
         old.unlink()
     package = dist / f"TessalyFontSwitch-{version}.zip"
-    guide = guide_text(version).encode("utf-8")
-    with zipfile.ZipFile(package, "w", zipfile.ZIP_DEFLATED) as archive:
-        for name in (EXE, ICON):
-            archive.write(build / "bin" / name, name)
-        info = zipfile.ZipInfo(GUIDE, time.localtime()[:6])
-        info.compress_type = zipfile.ZIP_DEFLATED
-        info.external_attr = 0o100644 << 16
-        archive.writestr(info, guide)
+    files = {
+        EXE: (build / "bin" / EXE).read_bytes(),
+        ICON: (build / "bin" / ICON).read_bytes(),
+        GUIDE: guide_text(version).encode("utf-8"),
+    }
+    when = source_time()
+    with zipfile.ZipFile(package, "w") as archive:
+        for name, data in files.items():
+            info = zipfile.ZipInfo(name, when)
+            info.external_attr = 0o100644 << 16
+            archive.writestr(info, data, zipfile.ZIP_DEFLATED, 9)
     try:
         exe_version = check(package, version)
     except SystemExit:
         package.unlink()
         raise
-    print(f"wrote {package}: {EXE} (version {exe_version}), {ICON}, {GUIDE}")
+    digest = hashlib.sha256(package.read_bytes()).hexdigest()
+    package.with_name(package.name + ".sha256").write_text(f"{digest}  {package.name}\n")
+    print(f"wrote {package}: {EXE} (version {exe_version}), {ICON}, {GUIDE}; SHA-256 {digest}")
 
 
 if __name__ == "__main__":

@@ -21,8 +21,10 @@ run_tests() {
   wine_session_start
   # A failed test runs once more and both attempts are printed; only a second failure fails the
   # run. Wine has been seen, rarely, to end a test process within milliseconds and silently.
-  ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 -j 4 \
-    --repeat until-pass:2 "$@"
+  # Four at a time: the rows run in wine sessions of their own and mostly wait; the
+  # reproducibility check builds beside them.
+  ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error --timeout 120 \
+    --repeat until-pass:2 --parallel "${TEST_JOBS:-4}" "$@"
 }
 
 # The id of the first X window whose name starts with the given text, empty when none shows.

@@ -11,7 +11,7 @@ find "$BUILD_DIR" -name '*.gcda' -delete
 # The counts' files are named by the Unix paths the objects were built at; with Z:, wine's drive
 # for the Unix root, they name the same files whatever drive a test's process runs on.
 export GCOV_PREFIX=Z:
-run_tests "$@"
+TEST_JOBS=1 run_tests "$@" # rows side by side would write the same counts files
 wine_session_stop # every process has written its counts
 
 REPORT="$BUILD_DIR/coverage"

@@ -33,12 +33,12 @@ host_path=$(winepath -w "$HOST/tdxw.exe")
 wine reg delete "$LAYERS" /v "$host_path" /f >/dev/null 2>&1 || true
 code=0
 if [ -n "$had_display" ]; then
-  (cd "$HOST/Vantiro" && exec wine TessalyFontSwitch.exe) || code=$?
+  (cd "$HOST/Vantiro" && exec env LC_ALL="$WINE_LOCALE" wine TessalyFontSwitch.exe) || code=$?
 else
   # The presser waits for each picture before it presses, so that both show the untouched state.
-  (cd "$HOST/Vantiro" && exec wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
+  (cd "$HOST/Vantiro" && exec env LC_ALL="$WINE_LOCALE" wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
   tool=$!
-  (cd "$OUT" && exec wine "$BUILD_DIR/bin/press_hd.exe") </dev/null >"$OUT/box.txt" 2>/dev/null &
+  (cd "$OUT" && exec env LC_ALL="$WINE_LOCALE" wine "$BUILD_DIR/bin/press_hd.exe") </dev/null >"$OUT/box.txt" 2>/dev/null &
   presser=$!
   capture_window Tessaly "$OUT/window.png"
   capture_window "成功！" "$OUT/box.png"
@@ -84,5 +84,10 @@ wine reg query "$LAYERS" /v "$host_path" 2>/dev/null | iconv -f GBK -t UTF-8 | t
     printf "  name: %s\n  data: %s (%s)\n", $2, $4, $3; found = 1 }
     END { if (!found) print "  (no value for the host)" }'
 echo
-if [ -e "$HOST/tdxw.exe.ran" ]; then echo "host started: yes (tdxw.exe ran)"; else echo "host started: no"; fi
+# The stand-in host leaves the folder it ran in, as UTF-16.
+if [ -e "$HOST/tdxw.exe.ran" ]; then
+  echo "host started: yes (tdxw.exe ran in $(iconv -f UTF-16LE -t UTF-8 "$HOST/tdxw.exe.ran"))"
+else
+  echo "host started: no"
+fi
 echo "tool's exit code: $code"

@@ -11,10 +11,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine needs the Chinese locale for Chinese file names and code page 936. It is given to wine's
 # commands alone, never set in the shell: a shell that looked for the locale before
 # scripts/deps.sh made it would warn, having remembered that there was none.
-wine() { LC_ALL=zh_CN.UTF-8 command wine "$@"; }
-wineboot() { LC_ALL=zh_CN.UTF-8 command wineboot "$@"; }
-wineserver() { LC_ALL=zh_CN.UTF-8 command wineserver "$@"; }
-winepath() { LC_ALL=zh_CN.UTF-8 command winepath "$@"; }
+# A script that execs wine passes it as `exec env LC_ALL="$WINE_LOCALE" wine`.
+WINE_LOCALE=zh_CN.UTF-8
+wine() { LC_ALL=$WINE_LOCALE command wine "$@"; }
+wineboot() { LC_ALL=$WINE_LOCALE command wineboot "$@"; }
+wineserver() { LC_ALL=$WINE_LOCALE command wineserver "$@"; }
+winepath() { LC_ALL=$WINE_LOCALE command winepath "$@"; }
 
 XVFB_PID=""
 SCREEN_SIZE="${SCREEN_SIZE:-3840x2160}"

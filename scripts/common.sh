@@ -30,7 +30,8 @@ run_tests() {
 # The id of the first X window whose name starts with the given text, empty when none shows.
 x_window() {
   # Lines read: id "name": ("instance" "class") geometry; only the name's start is compared.
-  xwininfo -root -tree 2>/dev/null | awk -v name="\"$1" 'index($2, name) == 1 {print $1; exit}'
+  # xwininfo prints Chinese names only in a UTF-8 locale; C.UTF-8 needs no locale files.
+  env LC_ALL=C.UTF-8 xwininfo -root -tree 2>/dev/null | awk -v name="\"$1" 'index($2, name) == 1 {print $1; exit}'
 }
 
 # The X window id of the tool's main window, empty when none shows.

@@ -9,14 +9,13 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Wine needs the Chinese locale for Chinese file names and code page 936. It is given to wine's
-# commands alone, never set in the shell: a shell that looked for the locale before
-# scripts/deps.sh made it would warn, having remembered that there was none.
-# A script that execs wine passes it as `exec env LC_ALL="$WINE_LOCALE" wine`.
+# commands alone, through env, never set in the shell, not even for one command: a shell that
+# looked for a locale before scripts/deps.sh made it would warn, having remembered there was none.
 WINE_LOCALE=zh_CN.UTF-8
-wine() { LC_ALL=$WINE_LOCALE command wine "$@"; }
-wineboot() { LC_ALL=$WINE_LOCALE command wineboot "$@"; }
-wineserver() { LC_ALL=$WINE_LOCALE command wineserver "$@"; }
-winepath() { LC_ALL=$WINE_LOCALE command winepath "$@"; }
+wine() { env LC_ALL=$WINE_LOCALE wine "$@"; }
+wineboot() { env LC_ALL=$WINE_LOCALE wineboot "$@"; }
+wineserver() { env LC_ALL=$WINE_LOCALE wineserver "$@"; }
+winepath() { env LC_ALL=$WINE_LOCALE winepath "$@"; }
 
 XVFB_PID=""
 SCREEN_SIZE="${SCREEN_SIZE:-3840x2160}"

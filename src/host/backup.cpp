@@ -76,15 +76,13 @@ bool BackupFile(const std::wstring& source) {
     const std::wstring timestamp = GetCurrentTimestamp();
     const std::wstring copy = CopyPathFor(source);
     DeleteFileW(copy.c_str()); // left by a switch cut short
-    bool backedUp = false;
-    {
-        // Shared with every other opener: the switch holds the file open meanwhile.
-        const UniqueHandle input = AdoptHandle(CreateFileW(
-            source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        backedUp = input && CopyFlushed(input.get(), copy);
-    }
-    backedUp = backedUp && NameBackup(copy, source, timestamp);
+    // Shared with every other opener: the switch holds the file open meanwhile.
+    const UniqueHandle input = AdoptHandle(CreateFileW(
+        source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // CopyFlushed closes the copy before it is renamed.
+    const bool backedUp =
+        input && CopyFlushed(input.get(), copy) && NameBackup(copy, source, timestamp);
     if (!backedUp) {
         DeleteFileW(copy.c_str());
         MessageBoxW(nullptr, L"备份文件失败", L"错误", MB_OK | MB_ICONERROR);

@@ -33,12 +33,12 @@ host_path=$(winepath -w "$HOST/tdxw.exe")
 wine reg delete "$LAYERS" /v "$host_path" /f >/dev/null 2>&1 || true
 code=0
 if [ -n "$had_display" ]; then
-  (cd "$HOST/Vantiro" && exec env LC_ALL="$WINE_LOCALE" wine TessalyFontSwitch.exe) || code=$?
+  (cd "$HOST/Vantiro" && wine_exec TessalyFontSwitch.exe) || code=$?
 else
   # The presser waits for each picture before it presses, so that both show the untouched state.
-  (cd "$HOST/Vantiro" && exec env LC_ALL="$WINE_LOCALE" wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
+  (cd "$HOST/Vantiro" && wine_exec TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
   tool=$!
-  (cd "$OUT" && exec env LC_ALL="$WINE_LOCALE" wine "$BUILD_DIR/bin/press_hd.exe") </dev/null >"$OUT/box.txt" 2>/dev/null &
+  (cd "$OUT" && wine_exec "$BUILD_DIR/bin/press_hd.exe") </dev/null >"$OUT/box.txt" 2>/dev/null &
   presser=$!
   capture_window Tessaly "$OUT/window.png"
   capture_window "成功！" "$OUT/box.png"

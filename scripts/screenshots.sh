@@ -15,7 +15,7 @@ PERSONALIZE='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
 # Runs the tool from bin/ (kzv.ico beside it), captures its window, ends it.
 shot() { # file name, AppsUseLightTheme
   wine reg add "$PERSONALIZE" /v AppsUseLightTheme /t REG_DWORD /d "$2" /f >/dev/null
-  (cd "$BUILD_DIR/bin" && exec env LC_ALL="$WINE_LOCALE" wine TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
+  (cd "$BUILD_DIR/bin" && wine_exec TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
   local pid=$!
   capture_window Tessaly "$OUT/$1"
   kill "$pid" 2>/dev/null || true

@@ -16,6 +16,8 @@ wine() { env LC_ALL=$WINE_LOCALE wine "$@"; }
 wineboot() { env LC_ALL=$WINE_LOCALE wineboot "$@"; }
 wineserver() { env LC_ALL=$WINE_LOCALE wineserver "$@"; }
 winepath() { env LC_ALL=$WINE_LOCALE winepath "$@"; }
+# Replaces the (sub)shell with wine, for callers that need wine's own process id.
+wine_exec() { exec env LC_ALL="$WINE_LOCALE" wine "$@"; }
 
 XVFB_PID=""
 SCREEN_SIZE="${SCREEN_SIZE:-3840x2160}"

@@ -104,8 +104,8 @@ void LayInstallation(const fs::path& root) {
                     REG_SZ, L"other", 12);
 }
 
-// The installation in `root`: user.ini and its bits, the files beside it but the failing disk's
-// triggers, the compatibility value, and the folder its host ran in, relative to `base`.
+// The installation in `root`: user.ini and its bits, the files beside it, the compatibility
+// value, and the folder its host ran in, relative to `base`.
 std::string Describe(const fs::path& root, const fs::path& base) {
     const fs::path ini = root / L"T0002\\user.ini";
     const DWORD bits = fs::exists(ini) ? GetFileAttributesW(ini.c_str()) : 0;
@@ -114,7 +114,7 @@ std::string Describe(const fs::path& root, const fs::path& base) {
                        (bits & FILE_ATTRIBUTE_READONLY ? " read-only" : "");
     std::set<std::string> beside;
     for (const fs::directory_entry& file : fs::directory_iterator(ini.parent_path()))
-        if (file.path() != ini && file.path().wstring().find(L".disk-") == std::wstring::npos)
+        if (file.path() != ini)
             beside.insert(Kind(file));
     wchar_t layer[64] = L"none"; // kept when there is no value
     DWORD size = sizeof layer;
@@ -288,9 +288,11 @@ int main(int, char** argv) {
     for (std::string line; std::getline(record, line);) {
         for (size_t at; (at = line.find("user.ini.fontswitch-")) != line.npos;)
             line.erase(at, 20);
-        if (disk.empty() || disk.back() != WithoutDigits(line))
-            disk.push_back(WithoutDigits(line));
+        if (disk.empty() || disk.back() != (line = WithoutDigits(line)))
+            disk.push_back(line);
     }
+    // The failing disk's triggers go before user.ini is read (a read trigger would fail that) and
+    // the files beside it are listed.
     for (const fs::directory_entry& file : fs::directory_iterator(folder))
         if (file.path().wstring().find(L".disk-") != std::wstring::npos)
             fs::remove(file);

@@ -68,7 +68,8 @@ bool Fails(const std::string& path, const std::string& kind, const std::string& 
 } // namespace
 
 extern "C" int fsync(int fd) {
-    return Fails(PathOf(fd), "fsync", "F") ? (errno = EIO, -1) : Real(fsync, "fsync")(fd);
+    static const auto realFsync = Real(fsync, "fsync");
+    return Fails(PathOf(fd), "fsync", "F") ? (errno = EIO, -1) : realFsync(fd);
 }
 
 extern "C" ssize_t write(int fd, const void* bytes, size_t size) {

@@ -8,7 +8,7 @@
 #include "bench_timing.h"
 #include "host/host_process.h"
 #include "save_floor.h"
-#include "support.h"
+#include "windows_and_boxes.h"
 
 #include <psapi.h>
 
@@ -23,7 +23,6 @@ constexpr int kSwitchRuns = 21;
 constexpr size_t kLargeMegabytes = 65;
 constexpr DWORD kTimeoutMs = 15000;
 constexpr size_t kMegabyte = 1024 * 1024;
-constexpr wchar_t kToolClass[] = L"QorvelFontSwitcher";
 constexpr wchar_t kMinimalClass[] = L"MinimalWindowBench";
 constexpr wchar_t kToolTitle[] = L"Tessaly：字体切换";
 constexpr int kHdButton = 2;
@@ -164,7 +163,8 @@ void WaitForQuiet() {
 // would refuse the next switch, a lingering window make the next tool give way to it.
 void WaitForSwitchEnd() {
     for (int i = 0;
-         i < 500 && (IsProcessMatching({L"tdxw.exe"}) || FindWindowW(kToolClass, nullptr)); ++i)
+         i < 500 && (IsProcessMatching({L"tdxw.exe"}) || FindWindowW(kToolWindowClass, nullptr));
+         ++i)
         Sleep(10);
 }
 
@@ -175,7 +175,7 @@ void WaitForSwitchEnd() {
 std::optional<double> TimeSwitch(const std::wstring& root, const std::string& ini) {
     const std::wstring folder = root + L"\\T0002";
     std::optional<Run> run =
-        StartUntilVisible(root + L"\\TessalyFontSwitch.exe", nullptr, kToolClass);
+        StartUntilVisible(root + L"\\TessalyFontSwitch.exe", nullptr, kToolWindowClass);
     if (!run) {
         std::printf("the tool did not show its window\n");
         return std::nullopt;
@@ -250,7 +250,7 @@ int main() {
     // The minimal program once with an ASCII title and once with the tool's title: under wine,
     // the first Chinese text a process draws loads the CJK font into it, about 1 MB, which on
     // Windows lives outside the process. The targets are judged against the same title.
-    const auto starts = MeasureStarts({{tool, nullptr, kToolClass},
+    const auto starts = MeasureStarts({{tool, nullptr, kToolWindowClass},
                                        {minimal, nullptr, kMinimalClass},
                                        {minimal, kToolTitle, kMinimalClass}});
     if (!starts) {

@@ -1,18 +1,19 @@
 // Runs row N (the argument) of the end-to-end table rows.txt beside it: lays out a host
 // installation with the built tool in it, starts the tool, makes the row's setup, does its acts as
 // a user does, and compares the boxes shown and what was left with the row's.
-#include "support.h"
+#include "windows_and_boxes.h"
 
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <regex>
 #include <set>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 using namespace std::string_literals;
 using Words = std::vector<std::string>;
+using Scope = std::shared_ptr<void>; // an undoing, done when the last copy goes
 
 namespace {
 
@@ -79,12 +80,7 @@ constexpr wchar_t kLayers[] =
 
 // Each run of digits as one "#", so that times do not show.
 std::string WithoutDigits(const std::string& text) {
-    const auto isDigit = [&](size_t at) { return text[at] >= '0' && text[at] <= '9'; };
-    std::string out;
-    for (size_t at = 0; at < text.size(); ++at)
-        if (!isDigit(at) || !at || !isDigit(at - 1))
-            out += isDigit(at) ? '#' : text[at];
-    return out;
+    return std::regex_replace(text, std::regex("[0-9]+"), "#");
 }
 
 // A file's name and what it holds: user.ini as it was, as Classic or HD leave it, or its size.
@@ -144,9 +140,8 @@ Scope SetUp(const std::string& item, const fs::path& root) {
             WriteBytes(file, "left by a switch cut short");
         const HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr);
-        const auto end =
-            std::make_shared<std::thread>([=] { Sleep(std::stoul(words[2])), CloseHandle(held); });
-        return OnEnd([=] { end->join(); });
+        return std::make_shared<std::jthread>(
+            [=] { Sleep(std::stoul(words[2])), CloseHandle(held); });
     } else if (words[0] == "run") { // a host process, in a folder of its own
         fs::create_directories(root / L"running");
         fs::copy_file(ExeDir() / L"stand_in_host.exe", root / L"running" / file.filename());
@@ -177,7 +172,7 @@ struct Tool {
 
 void Start(Tool& tool) {
     tool.process = StartProcess(tool.exe);
-    tool.window = WaitForWindow(GetProcessId(tool.process.get()), L"QorvelFontSwitcher", 20000);
+    tool.window = WaitForWindow(GetProcessId(tool.process.get()), kToolWindowClass, 20000);
 }
 
 // The window's size and place; the buttons' and the label's places in it and the label's text;
@@ -253,11 +248,8 @@ std::string Act(const std::string& act, Tool& tool) {
 } // namespace
 
 int main(int, char** argv) {
-    std::ifstream table(ExeDir() / L"rows.txt");
-    Words rows;
-    for (std::string line; std::getline(table, line);)
-        if (!line.empty() && line[0] != '#')
-            rows.push_back(line);
+    Words rows = Split(ReadBytes(ExeDir() / L"rows.txt"), "\n");
+    std::erase_if(rows, [](const std::string& line) { return line.empty() || line[0] == '#'; });
     // name | the tool's folder | setup | acts | the boxes shown | what is left
     const Words field = Split(Join(Split(rows.at(std::stoul(argv[1]) - 1), "\\n"), "\n"), " | ");
     const fs::path base = TempFolder(L"row"), root = base / L"主机", folder = root / L"T0002";
@@ -283,14 +275,12 @@ int main(int, char** argv) {
          open ? 300 : 9000);
     // What the disk saw of user.ini's files, repeats merged, user.ini.fontswitch-* as *: this
     // also watches that each switch puts user.ini in place whole, in one rename.
+    const std::string record = std::regex_replace(ReadBytes(folder / L".disk-record"),
+                                                  std::regex("user\\.ini\\.fontswitch-"), "");
     Words disk;
-    std::istringstream record(ReadBytes(folder / L".disk-record"));
-    for (std::string line; std::getline(record, line);) {
-        for (size_t at; (at = line.find("user.ini.fontswitch-")) != line.npos;)
-            line.erase(at, 20);
-        if (disk.empty() || disk.back() != (line = WithoutDigits(line)))
+    for (const std::string& line : Split(WithoutDigits(record), "\n"))
+        if (!line.empty() && (disk.empty() || disk.back() != line))
             disk.push_back(line);
-    }
     // The failing disk's triggers go before user.ini is read (a read trigger would fail that) and
     // the files beside it are listed.
     for (const fs::directory_entry& file : fs::directory_iterator(folder))

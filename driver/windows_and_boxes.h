@@ -1,0 +1,42 @@
+#pragma once
+// The tool's window found, and its message boxes read and answered, as a user would.
+
+#include "files.h"
+#include "processes.h"
+
+#include <windows.h>
+
+#include <string>
+
+inline constexpr wchar_t kToolWindowClass[] = L"QorvelFontSwitcher";
+
+// A visible window of the class that the process (any process for 0) owns, once one shows.
+inline HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs) {
+    HWND found = nullptr;
+    Poll(
+        [&] {
+            while ((found = FindWindowExW(nullptr, found, className, nullptr))) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(found, &owner);
+                if ((processId == 0 || owner == processId) && IsWindowVisible(found))
+                    return true;
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+// "caption: text" of the process's next message box in UTF-8, after pressing its OK button;
+// empty when none shows.
+inline std::string TakeBox(DWORD processId, DWORD timeoutMs) {
+    HWND box = WaitForWindow(processId, L"#32770", timeoutMs);
+    if (!box)
+        return "";
+    wchar_t caption[64] = {}, text[256] = {};
+    GetWindowTextW(box, caption, 64);
+    GetDlgItemTextW(box, 0xFFFF, text, 256);
+    PostMessageW(box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    Poll([&] { return !IsWindow(box); }, 5000);
+    return U8(caption) + ": " + U8(text);
+}

@@ -7,6 +7,7 @@
 
 #include "bench_timing.h"
 #include "host/host_process.h"
+#include "host_installation.h"
 #include "save_floor.h"
 #include "windows_and_boxes.h"
 
@@ -283,9 +284,8 @@ int main() {
                 asciiStart.peakKb, toolStart.peakKb - asciiStart.peakKb);
 
     const std::wstring root = TempFolder(L"bench").wstring();
-    fs::create_directories(root + L"\\T0002");
-    if (!CopyFileW(tool.c_str(), (root + L"\\TessalyFontSwitch.exe").c_str(), FALSE) ||
-        !CopyFileW((bin + L"\\stand_in_host.exe").c_str(), (root + L"\\tdxw.exe").c_str(), FALSE)) {
+    LayHostInstallation(root, MakeUserIni(0));
+    if (!CopyFileW(tool.c_str(), (root + L"\\TessalyFontSwitch.exe").c_str(), FALSE)) {
         std::printf("cannot lay out the host installation\n");
         return 1;
     }

@@ -38,11 +38,6 @@ void ShowFailure(const wchar_t* text) {
     MessageBoxW(nullptr, text, L"错误提醒", MB_OK | MB_ICONERROR);
 }
 
-// Where RewriteLines puts the new content until WriteLines swaps it in.
-std::wstring NewFilePath(const std::wstring& path) {
-    return path + L".fontswitch-new";
-}
-
 // Checked before anything is replaced: wine as root writes read-only files where Windows refuses.
 bool IsReplaceable(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
@@ -131,7 +126,7 @@ void RewriteContent(std::string_view lines, FontMap& scheme, std::string& out) {
 }
 
 bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path) {
-    const std::wstring newFile = NewFilePath(path);
+    const std::wstring newFile = WorkFilePath(path, WorkFile::NewContent);
     DeleteFileW(newFile.c_str()); // left by a switch cut short, maybe with other attributes
     const wchar_t* failure = nullptr;
     {
@@ -147,7 +142,7 @@ bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path) {
 }
 
 bool WriteLines(const std::wstring& path) {
-    const std::wstring newFile = NewFilePath(path);
+    const std::wstring newFile = WorkFilePath(path, WorkFile::NewContent);
     if (IsReplaceable(GetFileAttributesW(path.c_str())) && RenameDurably(newFile, path, true))
         return true;
     DeleteFileW(newFile.c_str());

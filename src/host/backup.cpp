@@ -19,12 +19,6 @@ std::wstring TwoDigits(int value) {
     return (value <= 9 ? L"0" : L"") + DecimalText(value);
 }
 
-// Where the copy is written and flushed before it takes its backup name, so that a name that says
-// backup always holds a whole copy.
-std::wstring CopyPathFor(const std::wstring& source) {
-    return source + L".fontswitch-copy";
-}
-
 // Copies `source` into the file `copy` and flushes it to the disk.
 bool CopyFlushed(HANDLE source, const std::wstring& copy) {
     UniqueHandle out = CreateForWriting(copy, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
@@ -74,7 +68,7 @@ std::wstring BackupPathFor(const std::wstring& source, const std::wstring& times
 
 bool BackupFile(const std::wstring& source) {
     const std::wstring timestamp = GetCurrentTimestamp();
-    const std::wstring copy = CopyPathFor(source);
+    const std::wstring copy = WorkFilePath(source, WorkFile::BackupCopy);
     DeleteFileW(copy.c_str()); // left by a switch cut short
     // Shared with every other opener: the switch holds the file open meanwhile.
     const UniqueHandle input = AdoptHandle(CreateFileW(

@@ -14,6 +14,10 @@ bool IsHeldError(DWORD error) {
 
 } // namespace
 
+std::wstring WorkFilePath(const std::wstring& path, WorkFile work) {
+    return path + (work == WorkFile::NewContent ? L".fontswitch-new" : L".fontswitch-copy");
+}
+
 bool RetryWhileHeld(const std::function<bool()>& attempt) {
     const ULONGLONG deadline = GetTickCount64() + kHoldRetryMs;
     while (!attempt()) {

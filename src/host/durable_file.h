@@ -10,6 +10,13 @@
 #include <string>
 #include <string_view>
 
+// The two files written beside user.ini and renamed only once they are whole on the disk.
+enum class WorkFile { NewContent, BackupCopy };
+
+// `path` + ".fontswitch-new" or ".fontswitch-copy": a switch cut short leaves its work file under
+// this name, which the next switch removes first.
+std::wstring WorkFilePath(const std::wstring& path, WorkFile work);
+
 // Calls `attempt` until it succeeds, fails for another reason than a file held by another
 // program (sharing violation, access denied, lock violation), or about two seconds have
 // passed; its last result, with its error code.

@@ -1,6 +1,8 @@
 // Runs row N (the argument) of the end-to-end table rows.txt beside it: lays out a host
 // installation with the built tool in it, starts the tool, makes the row's setup, does its acts as
 // a user does, and compares the boxes shown and what was left with the row's.
+#include "host/backup.h"
+#include "host_installation.h"
 #include "windows_and_boxes.h"
 
 #include <cstdio>
@@ -93,25 +95,26 @@ std::string Kind(const fs::path& file) {
 
 // T0002\user.ini as it was and a stand-in tdxw.exe in `root`, whose compatibility value is "other".
 void LayInstallation(const fs::path& root) {
-    fs::create_directories(root / L"T0002");
-    WriteBytes(root / L"T0002\\user.ini", HostIni(0));
-    fs::copy_file(ExeDir() / L"stand_in_host.exe", root / L"tdxw.exe");
+    LayHostInstallation(root, HostIni(0));
     RegSetKeyValueW(HKEY_CURRENT_USER, kLayers, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
                     REG_SZ, L"other", 12);
 }
 
 // The installation in `root`: user.ini and its bits, the files beside it, the compatibility
-// value, and the folder its host ran in, relative to `base`.
+// value, and the folder its host ran in, relative to `base`. The failing disk's triggers and
+// record are removed first: a read trigger would fail the reading of user.ini.
 std::string Describe(const fs::path& root, const fs::path& base) {
     const fs::path ini = root / L"T0002\\user.ini";
+    std::set<std::string> beside;
+    for (const fs::directory_entry& file : fs::directory_iterator(ini.parent_path()))
+        if (file.path().wstring().find(L".disk-") != std::wstring::npos)
+            fs::remove(file);
+        else if (file.path() != ini)
+            beside.insert(Kind(file));
     const DWORD bits = fs::exists(ini) ? GetFileAttributesW(ini.c_str()) : 0;
     std::string seen = Kind(ini) + (bits & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
                        (bits & FILE_ATTRIBUTE_SYSTEM ? " system" : "") +
                        (bits & FILE_ATTRIBUTE_READONLY ? " read-only" : "");
-    std::set<std::string> beside;
-    for (const fs::directory_entry& file : fs::directory_iterator(ini.parent_path()))
-        if (file.path() != ini)
-            beside.insert(Kind(file));
     wchar_t layer[64] = L"none"; // kept when there is no value
     DWORD size = sizeof layer;
     RegGetValueW(HKEY_CURRENT_USER, kLayers, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
@@ -157,7 +160,10 @@ Scope SetUp(const std::string& item, const fs::path& root) {
     } else if (item == "same minute") { // for all the row's switches
         while (std::time(nullptr) % 60 > 50)
             Sleep(100);
-    } else if (item == "outer installation")
+    } else if (words[0] == "backups") // of this minute, as earlier switches leave them
+        for (int copy = 1; copy <= std::stoi(words[1]); ++copy)
+            WriteBytes(BackupPathFor(root / L"T0002\\user.ini", GetCurrentTimestamp(), copy), "x");
+    else if (item == "outer installation")
         LayInstallation(root.parent_path());
     else if (words[0] != "dpi" && item != "-") // dpi: made by the row's wine session
         std::printf("unknown setup \"%s\"\n", item.c_str()), std::exit(2);
@@ -281,11 +287,6 @@ int main(int, char** argv) {
     for (const std::string& line : Split(WithoutDigits(record), "\n"))
         if (!line.empty() && (disk.empty() || disk.back() != line))
             disk.push_back(line);
-    // The failing disk's triggers go before user.ini is read (a read trigger would fail that) and
-    // the files beside it are listed.
-    for (const fs::directory_entry& file : fs::directory_iterator(folder))
-        if (file.path().wstring().find(L".disk-") != std::wstring::npos)
-            fs::remove(file);
     const std::string left =
         Describe(root, base) + ", disk: " + Join(disk, ", ") +
         (open ? responds ? ", stays open" : ", hangs" : "") + ", exit code " +

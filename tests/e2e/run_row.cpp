@@ -5,6 +5,7 @@
 #include "host_installation.h"
 #include "windows_and_boxes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -181,21 +182,19 @@ void Start(Tool& tool) {
     tool.window = WaitForWindow(GetProcessId(tool.process.get()), kToolWindowClass, 20000);
 }
 
-// The window's size and place; the buttons' and the label's places in it and the label's text;
-// from the screen, the height of the label's text, the window's colour beside the label, the
-// label's colour and its text's (the colour least like the label's).
+// The window's place on the screen and size; the buttons' and the label's places in it, sizes
+// and the label's text; from the screen, the height of the label's text, the window's colour
+// beside the label, the label's colour and its text's (the colour least like the label's).
 std::string Look(const Tool& tool) {
     Sleep(500);
     RECT rect{};
-    GetWindowRect(tool.window, &rect);
-    std::string seen = Printed("window %ldx%ld at %ld,%ld", rect.right - rect.left,
-                               rect.bottom - rect.top, rect.left, rect.top);
-    for (int id = 2; id >= 0; --id) {
-        GetWindowRect(GetDlgItem(tool.window, id), &rect);
+    std::string seen = "window";
+    for (const int id : {-1, 2, 1, 0}) {
+        GetWindowRect(id < 0 ? tool.window : GetDlgItem(tool.window, id), &rect);
         POINT at{rect.left, rect.top};
-        ScreenToClient(tool.window, &at);
-        seen += Printed(", %ld,%ld %ldx%ld", at.x, at.y, rect.right - rect.left,
-                        rect.bottom - rect.top);
+        MapWindowPoints(nullptr, id < 0 ? nullptr : tool.window, &at, 1); // in screen or window
+        seen +=
+            Printed(" %ld,%ld %ldx%ld", at.x, at.y, rect.right - rect.left, rect.bottom - rect.top);
     }
     wchar_t text[64] = {};
     GetWindowTextW(GetDlgItem(tool.window, 0), text, 64);
@@ -242,8 +241,7 @@ std::string Act(const std::string& act, Tool& tool) {
         RegSetKeyValueW(HKEY_CURRENT_USER,
                         L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
                         L"AppsUseLightTheme", size == 8 ? REG_QWORD : REG_DWORD, &useLight, size);
-        SendMessageW(tool.window, words[0] == "settings" ? WM_SETTINGCHANGE : WM_THEMECHANGED, 0,
-                     0);
+        SendMessageW(tool.window, words[0] == "theme" ? WM_THEMECHANGED : WM_SETTINGCHANGE, 0, 0);
     } else if (act == "look")
         seen.push_back(Look(tool));
     else
@@ -283,10 +281,9 @@ int main(int, char** argv) {
     // also watches that each switch puts user.ini in place whole, in one rename.
     const std::string record = std::regex_replace(ReadBytes(folder / L".disk-record"),
                                                   std::regex("user\\.ini\\.fontswitch-"), "");
-    Words disk;
-    for (const std::string& line : Split(WithoutDigits(record), "\n"))
-        if (!line.empty() && (disk.empty() || disk.back() != line))
-            disk.push_back(line);
+    Words disk = Split(WithoutDigits(record), "\n");
+    disk.erase(std::unique(disk.begin(), disk.end()), disk.end());
+    disk.pop_back(); // after the last line end
     const std::string left =
         Describe(root, base) + ", disk: " + Join(disk, ", ") +
         (open ? responds ? ", stays open" : ", hangs" : "") + ", exit code " +

@@ -284,11 +284,7 @@ int main() {
                 asciiStart.peakKb, toolStart.peakKb - asciiStart.peakKb);
 
     const std::wstring root = TempFolder(L"bench").wstring();
-    LayHostInstallation(root, MakeUserIni(0));
-    if (!CopyFileW(tool.c_str(), (root + L"\\TessalyFontSwitch.exe").c_str(), FALSE)) {
-        std::printf("cannot lay out the host installation\n");
-        return 1;
-    }
+    LayHostInstallation(root, MakeUserIni(0), L".");
     const std::optional<SwitchFigures> small = MeasureSwitches(root, 0);
     const std::optional<SwitchFigures> one = MeasureSwitches(root, kMegabyte);
     const std::optional<SwitchFigures> large = MeasureSwitches(root, kLargeMegabytes * kMegabyte);

@@ -1,15 +1,23 @@
 #pragma once
-// A host installation for the tool to switch: its user.ini and the stand-in host as tdxw.exe.
+// A host installation for the tool to switch: its user.ini, the stand-in host as tdxw.exe, and the
+// built tool.
 
 #include "files.h"
 #include "processes.h"
 
 #include <string_view>
 
-// `root`\T0002\user.ini holding `userIni`, and `root`\tdxw.exe: the stand-in host built beside
-// this program.
-inline void LayHostInstallation(const fs::path& root, std::string_view userIni) {
+// `root`\T0002\user.ini holding `userIni`, `root`\tdxw.exe: the stand-in host built beside this
+// program, and a copy of the built tool in `root`\`toolFolder` unless that is empty. Returns the
+// copy's path.
+inline fs::path LayHostInstallation(const fs::path& root, std::string_view userIni,
+                                    const fs::path& toolFolder) {
     fs::create_directories(root / L"T0002");
     WriteBytes(root / L"T0002\\user.ini", userIni);
     fs::copy_file(ExeDir() / L"stand_in_host.exe", root / L"tdxw.exe");
+    const fs::path tool = root / toolFolder / L"TessalyFontSwitch.exe";
+    if (!toolFolder.empty())
+        fs::create_directories(tool.parent_path()),
+            fs::copy_file(ExeDir() / L"TessalyFontSwitch.exe", tool);
+    return tool;
 }

@@ -84,9 +84,9 @@ wine reg query "$LAYERS" /v "$host_path" 2>/dev/null | iconv -f GBK -t UTF-8 | t
     printf "  name: %s\n  data: %s (%s)\n", $2, $4, $3; found = 1 }
     END { if (!found) print "  (no value for the host)" }'
 echo
-# The stand-in host leaves the folder it ran in, as UTF-16.
+# The stand-in host leaves the folder it ran in.
 if [ -e "$HOST/tdxw.exe.ran" ]; then
-  echo "host started: yes (tdxw.exe ran in $(iconv -f UTF-16LE -t UTF-8 "$HOST/tdxw.exe.ran"))"
+  echo "host started: yes (tdxw.exe ran in $(cat "$HOST/tdxw.exe.ran"))"
 else
   echo "host started: no"
 fi

@@ -94,11 +94,13 @@ std::string Kind(const fs::path& file) {
            ")";
 }
 
-// T0002\user.ini as it was and a stand-in tdxw.exe in `root`, whose compatibility value is "other".
-void LayInstallation(const fs::path& root) {
-    LayHostInstallation(root, HostIni(0));
+// In `root`: T0002\user.ini as it was, a stand-in tdxw.exe whose compatibility value is "other",
+// and the tool in `toolFolder` unless that is empty. Returns the tool's path.
+fs::path LayInstallation(const fs::path& root, const fs::path& toolFolder) {
+    const fs::path tool = LayHostInstallation(root, HostIni(0), toolFolder);
     RegSetKeyValueW(HKEY_CURRENT_USER, kLayers, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
                     REG_SZ, L"other", 12);
+    return tool;
 }
 
 // The installation in `root`: user.ini and its bits, the files beside it, the compatibility
@@ -121,10 +123,8 @@ std::string Describe(const fs::path& root, const fs::path& base) {
     RegGetValueW(HKEY_CURRENT_USER, kLayers, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
                  RRF_RT_REG_SZ, nullptr, layer, &size);
     const std::string ran = ReadBytes(root / L"tdxw.exe.ran"); // the host's folder
-    const fs::path ranIn(
-        std::wstring(reinterpret_cast<const wchar_t*>(ran.data()), ran.size() / 2));
     return seen + ", beside: " + Join(beside, ", ") + ", layer " + U8(layer) +
-           (ran.empty() ? "" : ", host ran in " + U8(ranIn.lexically_relative(base).wstring()));
+           (ran.empty() ? "" : ", host ran in " + U8(Path(ran).lexically_relative(base).wstring()));
 }
 
 // Makes one item of a row's setup, with paths below the host root; returns its undoing.
@@ -165,7 +165,7 @@ Scope SetUp(const std::string& item, const fs::path& root) {
         for (int copy = 1; copy <= std::stoi(words[1]); ++copy)
             WriteBytes(BackupPathFor(root / L"T0002\\user.ini", GetCurrentTimestamp(), copy), "x");
     else if (item == "outer installation")
-        LayInstallation(root.parent_path());
+        LayInstallation(root.parent_path(), {});
     else if (words[0] != "dpi" && item != "-") // dpi: made by the row's wine session
         std::printf("unknown setup \"%s\"\n", item.c_str()), std::exit(2);
     return nullptr;
@@ -257,10 +257,7 @@ int main(int, char** argv) {
     // name | the tool's folder | setup | acts | the boxes shown | what is left
     const Words field = Split(Join(Split(rows.at(std::stoul(argv[1]) - 1), "\\n"), "\n"), " | ");
     const fs::path base = TempFolder(L"row"), root = base / L"主机", folder = root / L"T0002";
-    LayInstallation(root);
-    Tool tool{root / Path(field.at(1)) / L"TessalyFontSwitch.exe", nullptr, nullptr};
-    fs::create_directories(tool.exe.parent_path());
-    fs::copy_file(ExeDir() / L"TessalyFontSwitch.exe", tool.exe);
+    Tool tool{LayInstallation(root, Path(field.at(1))), nullptr, nullptr};
     Start(tool);
     std::vector<Scope> undo;
     for (const std::string& item : Split(field.at(2), ", "))

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sourced by the scripts: the folders, the build, and the wine session functions.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+# A relative BUILD_DIR is taken from the caller's folder; wine needs it absolute.
+BUILD_DIR="$(realpath -m "${BUILD_DIR:-$ROOT/build}")"
 PRESET="${PRESET:-mingw}" # CMake configure preset of BUILD_DIR
 cd "$ROOT" || exit
 

@@ -284,7 +284,7 @@ int main() {
                 asciiStart.peakKb, toolStart.peakKb - asciiStart.peakKb);
 
     const std::wstring root = TempFolder(L"bench").wstring();
-    LayHostInstallation(root, MakeUserIni(0), L".");
+    LayHostInstallation(root, MakeUserIni(0), L"TessalyFontSwitch.exe");
     const std::optional<SwitchFigures> small = MeasureSwitches(root, 0);
     const std::optional<SwitchFigures> one = MeasureSwitches(root, kMegabyte);
     const std::optional<SwitchFigures> large = MeasureSwitches(root, kLargeMegabytes * kMegabyte);

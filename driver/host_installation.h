@@ -8,16 +8,16 @@
 #include <string_view>
 
 // `root`\T0002\user.ini holding `userIni`, `root`\tdxw.exe: the stand-in host built beside this
-// program, and a copy of the built tool in `root`\`toolFolder` unless that is empty. Returns the
-// copy's path.
+// program, and a copy of the built tool as `root`\`tool` unless that is empty. Returns the copy's
+// path.
 inline fs::path LayHostInstallation(const fs::path& root, std::string_view userIni,
-                                    const fs::path& toolFolder) {
+                                    const fs::path& tool) {
     fs::create_directories(root / L"T0002");
     WriteBytes(root / L"T0002\\user.ini", userIni);
     fs::copy_file(ExeDir() / L"stand_in_host.exe", root / L"tdxw.exe");
-    const fs::path tool = root / toolFolder / L"TessalyFontSwitch.exe";
-    if (!toolFolder.empty())
-        fs::create_directories(tool.parent_path()),
-            fs::copy_file(ExeDir() / L"TessalyFontSwitch.exe", tool);
-    return tool;
+    if (!tool.empty()) {
+        fs::create_directories((root / tool).parent_path());
+        fs::copy_file(ExeDir() / L"TessalyFontSwitch.exe", root / tool);
+    }
+    return root / tool;
 }

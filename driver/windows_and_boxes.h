@@ -27,16 +27,21 @@ inline HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeo
     return found;
 }
 
+// A window's text in UTF-8.
+inline std::string WindowText(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return U8(text);
+}
+
 // "caption: text" of the process's next message box in UTF-8, after pressing its OK button;
 // empty when none shows.
 inline std::string TakeBox(DWORD processId, DWORD timeoutMs) {
     HWND box = WaitForWindow(processId, L"#32770", timeoutMs);
     if (!box)
         return "";
-    wchar_t caption[64] = {}, text[256] = {};
-    GetWindowTextW(box, caption, 64);
-    GetDlgItemTextW(box, 0xFFFF, text, 256);
+    const std::string shown = WindowText(box) + ": " + WindowText(GetDlgItem(box, 0xFFFF));
     PostMessageW(box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
     Poll([&] { return !IsWindow(box); }, 5000);
-    return U8(caption) + ": " + U8(text);
+    return shown;
 }

@@ -88,7 +88,8 @@ wine_session_stop() {
 }
 
 # Runs a Windows program in a wine session of its own and ends the session: a copy of the
-# prefix (its files linked, its registry copied) at WINE_DPI when set, its own screen and server.
+# prefix (its files linked, its registry copied) at WINE_DPI when set, in a virtual desktop of the
+# size WINE_DESKTOP when set, its own screen and server.
 # Sessions share nothing, so they can run side by side. A failed run's folder stays for a look.
 wine_own_session() {
   local folder status=0
@@ -101,6 +102,13 @@ wine_own_session() {
   if [ -n "${WINE_DPI:-}" ]; then
     sed -i "s/^\"LogPixels\"=dword:.*/\"LogPixels\"=dword:$(printf %08x "$WINE_DPI")/" \
       "$WINEPREFIX/user.reg"
+  fi
+  # Xvfb has one display mode; wine's virtual desktop offers the usual ones, and a program can
+  # change between them.
+  if [ -n "${WINE_DESKTOP:-}" ]; then
+    printf '\n[Software\\\\Wine\\\\Explorer]\n"Desktop"="Default"\n' >>"$WINEPREFIX/user.reg"
+    printf '\n[Software\\\\Wine\\\\Explorer\\\\Desktops]\n"Default"="%s"\n' "$WINE_DESKTOP" \
+      >>"$WINEPREFIX/user.reg"
   fi
   unset DISPLAY
   wine_session_start

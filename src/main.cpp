@@ -48,14 +48,32 @@ LRESULT OnCreate(HWND window, HWND& label, HWND& classic, HWND& hd, UniqueBrush&
         CreateControl(window, L"BUTTON", L"经典字体", WS_CHILD | WS_VISIBLE, 100, 30, kClassicId);
     hd = CreateControl(window, L"BUTTON", L"高清字体", WS_CHILD | WS_VISIBLE, 100, 30, kHdId);
     AdjustControlsForDPI(window, label, classic, hd);
-    UpdatePhysicalResolution(window, label);
     CenterControls(window, label, classic, hd);
     brush.reset(GetThemeBrush());
     return 0;
 }
 
-LRESULT OnSize(HWND window, HWND label, HWND classic, HWND hd) {
+// The label names the monitor the window is on: it is filled as the window is placed, and again
+// whenever a move or a change of size leaves the window on another monitor.
+void FollowMonitor(HWND window, HWND label, HMONITOR& described) {
+    if (MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST) != described)
+        described = UpdatePhysicalResolution(window, label);
+}
+
+LRESULT OnSize(HWND window, HWND label, HWND classic, HWND hd, HMONITOR& described) {
     CenterControls(window, label, classic, hd);
+    FollowMonitor(window, label, described);
+    return 0;
+}
+
+LRESULT OnMove(HWND window, HWND label, HMONITOR& described) {
+    FollowMonitor(window, label, described);
+    return 0;
+}
+
+// A new display mode, or monitors added, removed or rearranged.
+LRESULT OnDisplayChange(HWND window, HWND label, HMONITOR& described) {
+    described = UpdatePhysicalResolution(window, label);
     return 0;
 }
 
@@ -98,11 +116,16 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     static HWND btnClassic = nullptr;
     static HWND btnHD = nullptr;
     static UniqueBrush hBrush;
+    static HMONITOR labelMonitor = nullptr; // the monitor the label describes
     switch (message) {
     case WM_CREATE:
         return OnCreate(window, lblResolution, btnClassic, btnHD, hBrush);
     case WM_SIZE:
-        return OnSize(window, lblResolution, btnClassic, btnHD);
+        return OnSize(window, lblResolution, btnClassic, btnHD, labelMonitor);
+    case WM_MOVE:
+        return OnMove(window, lblResolution, labelMonitor);
+    case WM_DISPLAYCHANGE:
+        return OnDisplayChange(window, lblResolution, labelMonitor);
     case WM_SETTINGCHANGE:
     case WM_THEMECHANGED:
         return OnThemeChange(window, hBrush);

@@ -26,11 +26,13 @@ bool IsProcessMatching(const std::vector<std::wstring>& fragments) {
     UniqueHandle snapshot = AdoptHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
         return false;
+    // The tool itself is no host, whatever its file is named.
+    const DWORD self = GetCurrentProcessId();
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL listed = Process32FirstW(snapshot.get(), &entry); listed;
          listed = Process32NextW(snapshot.get(), &entry))
-        if (IsNameMatching(entry.szExeFile, fragments))
+        if (entry.th32ProcessID != self && IsNameMatching(entry.szExeFile, fragments))
             return true;
     return false;
 }

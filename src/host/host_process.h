@@ -11,5 +11,6 @@ std::wstring ToLower(std::wstring text);
 // Whether the lowered executable name contains one of the lowered fragments.
 bool IsNameMatching(std::wstring_view exeName, const std::vector<std::wstring>& fragments);
 
-// Whether any running process's executable name matches; false when the list cannot be read.
+// Whether the executable name of a running process other than this one matches; false when the
+// list cannot be read.
 bool IsProcessMatching(const std::vector<std::wstring>& fragments);

@@ -11,4 +11,5 @@ std::wstring ResolutionLabelText(int width, int height);
 // The current display mode of the monitor nearest to the window; nothing written on failure.
 void GetCurrentScreenPhysicalResolution(HWND window, int& width, int& height);
 
-void UpdatePhysicalResolution(HWND window, HWND label);
+// Fills the label for the monitor nearest to the window; returns that monitor.
+HMONITOR UpdatePhysicalResolution(HWND window, HWND label);

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -28,24 +29,24 @@ std::string Name(const std::string& path) {
 // The path of the regular file open as `fd`, or "".
 std::string PathOf(int fd) {
     struct stat info;
-    char path[4096];
-    const ssize_t size =
-        fstat(fd, &info) || !S_ISREG(info.st_mode)
-            ? 0
-            : readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, 4096);
-    return std::string(path, size > 0 ? size_t(size) : 0);
+    if (fstat(fd, &info) || !S_ISREG(info.st_mode))
+        return "";
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error);
 }
 
-// Appends the line to the record of the file's folder, if any; the triggers' own calls go
-// unrecorded.
+// Appends the line to the record of the file's folder, if any, through the real write; the
+// triggers' own calls go unrecorded.
 void Record(const std::string& path, const std::string& line) {
     static const auto realWrite = Real(write, "write");
     const std::string log = path.substr(0, path.rfind('/') + 1) + ".disk-record";
     const int file = path.empty() || Name(path).find(".disk-") != path.npos
                          ? -1
                          : open(log.c_str(), O_WRONLY | O_APPEND);
-    if (file >= 0)
-        realWrite(file, (line + "\n").c_str(), line.size() + 1), close(file);
+    if (file < 0)
+        return;
+    realWrite(file, (line + "\n").c_str(), line.size() + 1);
+    close(file);
 }
 
 // Whether the trigger `path`.disk-`kind` exists and has let its calls through; records the call
@@ -65,25 +66,33 @@ bool Fails(const std::string& path, const std::string& kind, const std::string& 
     return fails;
 }
 
+// A failed call's result: -1, with the error in errno.
+int Failed(int error) {
+    errno = error;
+    return -1;
+}
+
 } // namespace
 
 extern "C" int fsync(int fd) {
     static const auto realFsync = Real(fsync, "fsync");
-    return Fails(PathOf(fd), "fsync", "F") ? (errno = EIO, -1) : realFsync(fd);
+    return Fails(PathOf(fd), "fsync", "F") ? Failed(EIO) : realFsync(fd);
 }
 
 extern "C" ssize_t write(int fd, const void* bytes, size_t size) {
     static const auto realWrite = Real(write, "write");
     const std::string path = PathOf(fd);
-    if (Fails(path, "kill", ""))
-        Record(path, "K " + Name(path)), unlink((path + ".disk-kill").c_str()),
-            kill(getpid(), SIGKILL);
-    return Fails(path, "write", "W") ? (errno = ENOSPC, -1) : realWrite(fd, bytes, size);
+    if (Fails(path, "kill", "")) {
+        Record(path, "K " + Name(path));
+        unlink((path + ".disk-kill").c_str());
+        kill(getpid(), SIGKILL);
+    }
+    return Fails(path, "write", "W") ? Failed(ENOSPC) : realWrite(fd, bytes, size);
 }
 
 extern "C" ssize_t read(int fd, void* bytes, size_t size) {
     static const auto realRead = Real(read, "read");
-    return Fails(PathOf(fd), "read", "") ? (errno = EIO, -1) : realRead(fd, bytes, size);
+    return Fails(PathOf(fd), "read", "") ? Failed(EIO) : realRead(fd, bytes, size);
 }
 
 // Renames and removals are the wine server's.

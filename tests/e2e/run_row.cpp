@@ -2,6 +2,7 @@
 // installation with the built tool in it, starts the tool, makes the row's setup, does its acts as
 // a user does, and compares the boxes shown and what was left with the row's.
 #include "host/backup.h"
+#include "host/compat_layer.h"
 #include "host_installation.h"
 #include "windows_and_boxes.h"
 
@@ -16,14 +17,18 @@
 
 using namespace std::string_literals;
 using Words = std::vector<std::string>;
-using Scope = std::shared_ptr<void>; // an undoing, done when the last copy goes
+using Undoing = std::shared_ptr<void>; // done when the last copy goes
 
 namespace {
 
 Words Split(const std::string& text, const std::string& separator) {
     Words parts;
-    for (size_t start = 0, end = 0; end != text.npos; start = end + separator.size())
-        parts.push_back(text.substr(start, (end = text.find(separator, start)) - start));
+    size_t start = 0;
+    for (size_t end = text.find(separator); end != text.npos; end = text.find(separator, start)) {
+        parts.push_back(text.substr(start, end - start));
+        start = end + separator.size();
+    }
+    parts.push_back(text.substr(start));
     return parts;
 }
 
@@ -34,13 +39,13 @@ std::string Join(const auto& parts, const std::string& separator) {
     return text;
 }
 
-std::string Printed(const char* format, auto... values) {
+std::string Formatted(const char* format, auto... values) {
     char text[256];
     std::snprintf(text, sizeof text, format, values...);
     return text;
 }
 
-fs::path Path(const std::string& utf8) {
+fs::path PathFromUtf8(const std::string& utf8) {
     return std::u8string(utf8.begin(), utf8.end());
 }
 
@@ -78,8 +83,6 @@ std::string HostIni(int scheme) {
 }
 const std::map<std::string, std::string> kKinds = {
     {HostIni(0), "original"}, {HostIni(1), "Classic"}, {HostIni(2), "HD"}, {"", "none"}};
-constexpr wchar_t kLayers[] =
-    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
 
 // Each run of digits as one "#", so that times do not show.
 std::string WithoutDigits(const std::string& text) {
@@ -87,72 +90,83 @@ std::string WithoutDigits(const std::string& text) {
 }
 
 // A file's name and what it holds: user.ini as it was, as Classic or HD leave it, or its size.
-std::string Kind(const fs::path& file) {
+std::string NameAndContents(const fs::path& file) {
     const std::string bytes = ReadBytes(file);
     return WithoutDigits(U8(file.filename().wstring())) + " (" +
            (kKinds.contains(bytes) ? kKinds.at(bytes) : std::to_string(bytes.size()) + " bytes") +
            ")";
 }
 
-// In `root`: T0002\user.ini as it was, a stand-in tdxw.exe whose compatibility value is "other",
-// and the tool in `toolFolder` unless that is empty. Returns the tool's path.
-fs::path LayInstallation(const fs::path& root, const fs::path& toolFolder) {
-    const fs::path tool = LayHostInstallation(root, HostIni(0), toolFolder);
-    RegSetKeyValueW(HKEY_CURRENT_USER, kLayers, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
-                    REG_SZ, L"other", 12);
+// Sets the compatibility value of `root`'s tdxw.exe, with its terminating zero.
+void SetLayers(const fs::path& root, const std::wstring& layers, DWORD type = REG_SZ) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
+                    type, layers.c_str(), DWORD(layers.size() + 1) * sizeof(wchar_t));
+}
+
+// The host installation in `root`, its user's own layers set; returns the tool's path.
+fs::path LayInstallation(const fs::path& root, const fs::path& toolPath) {
+    const fs::path tool = LayHostInstallation(root, HostIni(0), toolPath);
+    SetLayers(root, L"~ RUNASADMIN HIGHDPIAWARE");
     return tool;
 }
 
-// The installation in `root`: user.ini and its bits, the files beside it, the compatibility
-// value, and the folder its host ran in, relative to `base`. The failing disk's triggers and
-// record are removed first: a read trigger would fail the reading of user.ini.
-std::string Describe(const fs::path& root, const fs::path& base) {
+// What is left in the installation in `root`, with the host's folder relative to `base`. The
+// failing disk's triggers go first: a read trigger would fail the reading of user.ini.
+std::string LeftInInstallation(const fs::path& root, const fs::path& base) {
     const fs::path ini = root / L"T0002\\user.ini";
     std::set<std::string> beside;
     for (const fs::directory_entry& file : fs::directory_iterator(ini.parent_path()))
         if (file.path().wstring().find(L".disk-") != std::wstring::npos)
             fs::remove(file);
         else if (file.path() != ini)
-            beside.insert(Kind(file));
+            beside.insert(NameAndContents(file));
     const DWORD bits = fs::exists(ini) ? GetFileAttributesW(ini.c_str()) : 0;
-    std::string seen = Kind(ini) + (bits & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
+    std::string seen = NameAndContents(ini) + (bits & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
                        (bits & FILE_ATTRIBUTE_SYSTEM ? " system" : "") +
                        (bits & FILE_ATTRIBUTE_READONLY ? " read-only" : "");
-    wchar_t layer[64] = L"none"; // kept when there is no value
+    wchar_t layer[64] = L"none"; // kept when there is no value; one not text is read as it is
     DWORD size = sizeof layer;
-    RegGetValueW(HKEY_CURRENT_USER, kLayers, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
-                 RRF_RT_REG_SZ, nullptr, layer, &size);
+    RegGetValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
+                 RRF_RT_REG_SZ | RRF_RT_REG_BINARY, nullptr, layer, &size);
     const std::string ran = ReadBytes(root / L"tdxw.exe.ran"); // the host's folder
+    const fs::path ranIn = PathFromUtf8(ran).lexically_relative(base);
     return seen + ", beside: " + Join(beside, ", ") + ", layer " + U8(layer) +
-           (ran.empty() ? "" : ", host ran in " + U8(Path(ran).lexically_relative(base).wstring()));
+           (ran.empty() ? "" : ", host ran in " + U8(ranIn.wstring()));
 }
 
 // Makes one item of a row's setup, with paths below the host root; returns its undoing.
-Scope SetUp(const std::string& item, const fs::path& root) {
+Undoing SetUp(const std::string& item, const fs::path& root) {
     const Words words = Split(item, " ");
-    const fs::path file = root / Path(words.size() > 1 ? words[1] : "");
-    if (words[0] == "write") // a trigger of the failing disk, say
+    const fs::path file = root / PathFromUtf8(words.size() > 1 ? words[1] : "");
+    if (words[0] == "write") { // a trigger of the failing disk, say
         WriteBytes(file, words.size() > 2 ? words[2] : "");
-    else if (words[0] == "remove")
+    } else if (words[0] == "remove") {
         fs::remove(file);
-    else if (words[0] == "readonly" || words[0] == "hidden+system")
+    } else if (words[0] == "readonly" || words[0] == "hidden+system") {
         SetFileAttributesW(file.c_str(), words[0] == "readonly"
                                              ? FILE_ATTRIBUTE_READONLY
                                              : FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    else if (words[0] == "hold") { // for N ms, as a scanner holds a file it reads
+    } else if (words[0] == "hold") { // for N ms, as a scanner holds a file it reads
         if (!fs::exists(file))
             WriteBytes(file, "left by a switch cut short");
         const HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr);
-        return std::make_shared<std::jthread>(
-            [=] { Sleep(std::stoul(words[2])), CloseHandle(held); });
+        return std::make_shared<std::jthread>([held, ms = std::stoul(words[2])] {
+            Sleep(ms);
+            CloseHandle(held);
+        });
     } else if (words[0] == "run") { // a host process, in a folder of its own
-        fs::create_directories(root / L"running");
-        fs::copy_file(ExeDir() / L"stand_in_host.exe", root / L"running" / file.filename());
-        return Scope(StartProcess(root / L"running" / file.filename(), L"run").release(),
-                     [](HANDLE host) { TerminateProcess(host, 1), CloseHandle(host); });
+        const fs::path host = root / L"running" / file.filename();
+        fs::create_directories(host.parent_path());
+        fs::copy_file(ExeDir() / L"stand_in_host.exe", host);
+        return Undoing(StartProcess(host, L"run").release(), [](HANDLE process) {
+            TerminateProcess(process, 1);
+            CloseHandle(process);
+        });
+    } else if (item.starts_with("binary layers ")) {
+        SetLayers(root, PathFromUtf8(item.substr(14)).wstring(), REG_BINARY);
     } else if (item == "refuse layers") { // a key that lasts cannot be made below a volatile one
-        const std::wstring flags = fs::path(kLayers).parent_path().wstring();
+        const std::wstring flags = fs::path(kLayersKey).parent_path().wstring();
         HKEY key = nullptr;
         RegDeleteTreeW(HKEY_CURRENT_USER, flags.c_str());
         RegCreateKeyExW(HKEY_CURRENT_USER, flags.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
@@ -161,13 +175,15 @@ Scope SetUp(const std::string& item, const fs::path& root) {
     } else if (item == "same minute") { // for all the row's switches
         while (std::time(nullptr) % 60 > 50)
             Sleep(100);
-    } else if (words[0] == "backups") // of this minute, as earlier switches leave them
+    } else if (words[0] == "backups") { // of this minute, as earlier switches leave them
         for (int copy = 1; copy <= std::stoi(words[1]); ++copy)
             WriteBytes(BackupPathFor(root / L"T0002\\user.ini", GetCurrentTimestamp(), copy), "x");
-    else if (item == "outer installation")
+    } else if (item == "outer installation") {
         LayInstallation(root.parent_path(), {});
-    else if (words[0] != "dpi" && item != "-") // dpi: made by the row's wine session
-        std::printf("unknown setup \"%s\"\n", item.c_str()), std::exit(2);
+    } else if (words[0] != "dpi" && item != "virtual desktop" && item != "-") { // the session's
+        std::printf("unknown setup \"%s\"\n", item.c_str());
+        std::exit(2);
+    }
     return nullptr;
 }
 
@@ -182,44 +198,45 @@ void Start(Tool& tool) {
     tool.window = WaitForWindow(GetProcessId(tool.process.get()), kToolWindowClass, 20000);
 }
 
-// The window's place on the screen and size; the buttons' and the label's places in it, sizes
-// and the label's text; from the screen, the height of the label's text, the window's colour
-// beside the label, the label's colour and its text's (the colour least like the label's).
-std::string Look(const Tool& tool) {
+// The window's and the controls' places and sizes and the label's text; from the screen, the
+// height of that text, and the colours beside the label, of the label, and of its text.
+std::string WindowAsSeen(const Tool& tool) {
     Sleep(500);
-    RECT rect{};
     std::string seen = "window";
-    for (const int id : {-1, 2, 1, 0}) {
-        GetWindowRect(id < 0 ? tool.window : GetDlgItem(tool.window, id), &rect);
-        POINT at{rect.left, rect.top};
-        MapWindowPoints(nullptr, id < 0 ? nullptr : tool.window, &at, 1); // in screen or window
-        seen +=
-            Printed(" %ld,%ld %ldx%ld", at.x, at.y, rect.right - rect.left, rect.bottom - rect.top);
+    for (const int id : {-1, 2, 1, 0}) { // the window on the screen, the controls in the window
+        const HWND parent = id < 0 ? nullptr : tool.window;
+        RECT place{};
+        GetWindowRect(id < 0 ? tool.window : GetDlgItem(tool.window, id), &place);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+        seen += Formatted(" %ld,%ld %ldx%ld", place.left, place.top, place.right - place.left,
+                          place.bottom - place.top);
     }
-    wchar_t text[64] = {};
-    GetWindowTextW(GetDlgItem(tool.window, 0), text, 64);
+    RECT rect{};
+    GetWindowRect(GetDlgItem(tool.window, 0), &rect);
     const UniqueWindowDc screen(GetDC(nullptr), {nullptr});
     const COLORREF cell = GetPixel(screen.get(), rect.left, rect.top);
     COLORREF ink = cell;
-    int top = rect.bottom, bottom = rect.top;
+    int top = rect.bottom;
+    int bottom = rect.top;
     for (int y = rect.top; y < rect.bottom; ++y)
         for (int x = rect.left; x < rect.right; ++x)
             if (const COLORREF pixel = GetPixel(screen.get(), x, y); pixel != cell) {
-                top = std::min(top, y), bottom = y + 1;
+                top = std::min(top, y);
+                bottom = y + 1;
                 if (std::abs(GetGValue(pixel) - GetGValue(cell)) >
                     std::abs(GetGValue(ink) - GetGValue(cell)))
                     ink = pixel;
             }
-    return seen + ", \"" + U8(text) +
-           Printed("\" %d px high, colours %06lx %06lx %06lx", bottom - top,
-                   GetPixel(screen.get(), rect.left - 2, rect.top), cell, ink);
+    return seen + ", \"" + WindowText(GetDlgItem(tool.window, 0)) +
+           Formatted("\" %d px high, colours %06lx %06lx %06lx", bottom - top,
+                     GetPixel(screen.get(), rect.left - 2, rect.top), cell, ink);
 }
 
 // Does one act; returns what the user was shown, "" for nothing.
-std::string Act(const std::string& act, Tool& tool) {
+std::string ShownByAct(const std::string& act, Tool& tool) {
     const Words words = Split(act, " ");
     Words seen;
-    if (words[0] == "press") // each button once the boxes of the one before are answered
+    if (words[0] == "press") { // each button once the boxes of the one before are answered
         for (const char button : words[1]) {
             PostMessageW(GetDlgItem(tool.window, button - '0'), BM_CLICK, 0, 0);
             const DWORD id = GetProcessId(tool.process.get());
@@ -227,9 +244,10 @@ std::string Act(const std::string& act, Tool& tool) {
             for (std::string box = TakeBox(id, 5000); !box.empty(); box = TakeBox(id, 700))
                 seen.push_back(box);
         }
-    else if (act == "again") // once the tool has ended
-        WaitForExit(tool.process.get(), 10000), Start(tool);
-    else if (act == "start again minimised") {
+    } else if (act == "again") { // once the tool has ended
+        WaitForExit(tool.process.get(), 10000);
+        Start(tool);
+    } else if (act == "start again minimised") {
         ShowWindow(tool.window, SW_MINIMIZE);
         Poll([&] { return IsIconic(tool.window); }, 5000);
         const UniqueHandle second = StartProcess(tool.exe);
@@ -242,11 +260,28 @@ std::string Act(const std::string& act, Tool& tool) {
                         L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
                         L"AppsUseLightTheme", size == 8 ? REG_QWORD : REG_DWORD, &useLight, size);
         SendMessageW(tool.window, words[0] == "theme" ? WM_THEMECHANGED : WM_SETTINGCHANGE, 0, 0);
-    } else if (act == "look")
-        seen.push_back(Look(tool));
-    else
-        std::printf("unknown act \"%s\"\n", act.c_str()), std::exit(2);
+    } else if (words[0] == "display") { // a new display mode, WxH; the label as it then reads
+        // A row changes it back: wine 8's server crashed when a window closed in another mode.
+        DEVMODEW mode{};
+        mode.dmSize = sizeof mode;
+        mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+        std::sscanf(words[1].c_str(), "%lux%lu", &mode.dmPelsWidth, &mode.dmPelsHeight);
+        ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr);
+        seen.push_back(WindowText(GetDlgItem(tool.window, 0)));
+    } else if (act == "look") {
+        seen.push_back(WindowAsSeen(tool));
+    } else {
+        std::printf("unknown act \"%s\"\n", act.c_str());
+        std::exit(2);
+    }
     return Join(seen, " then ");
+}
+
+// The disk's record with each backup and each save as one word.
+std::string WithShorthands(const std::string& disk) {
+    const std::regex backup("W copy, F copy, R copy>user\\.#-#_#(\\(#\\))?备份\\.ini");
+    const std::regex save("W new, F new, R new>user\\.ini");
+    return std::regex_replace(std::regex_replace(disk, backup, "backup$1"), save, "save");
 }
 
 } // namespace
@@ -254,18 +289,25 @@ std::string Act(const std::string& act, Tool& tool) {
 int main(int, char** argv) {
     Words rows = Split(ReadBytes(ExeDir() / L"rows.txt"), "\n");
     std::erase_if(rows, [](const std::string& line) { return line.empty() || line[0] == '#'; });
-    // name | the tool's folder | setup | acts | the boxes shown | what is left
-    const Words field = Split(Join(Split(rows.at(std::stoul(argv[1]) - 1), "\\n"), "\n"), " | ");
-    const fs::path base = TempFolder(L"row"), root = base / L"主机", folder = root / L"T0002";
-    Tool tool{LayInstallation(root, Path(field.at(1))), nullptr, nullptr};
+    // name | the tool's folder | setup | acts | the boxes shown | what is left; "\n": a line end
+    const std::string row = rows.at(std::stoul(argv[1]) - 1);
+    const Words field = Split(std::regex_replace(row, std::regex(R"(\\n)"), "\n"), " | ");
+    // The host root's name is outside the ANSI code page, so that only wide paths reach it.
+    const fs::path base = TempFolder(L"row"), root = base / L"主机 호스트",
+                   folder = root / L"T0002";
+    const fs::path place = PathFromUtf8(field.at(1)); // the tool's folder, or its path
+    const fs::path toolPath =
+        place.extension() == L".exe" ? place : place / L"TessalyFontSwitch.exe";
+    Tool tool{LayInstallation(root, toolPath), nullptr, nullptr};
     Start(tool);
-    std::vector<Scope> undo;
+    std::vector<Undoing> undo;
     for (const std::string& item : Split(field.at(2), ", "))
         undo.push_back(SetUp(item, root));
     WriteBytes(folder / L".disk-record", "");
     Words shown;
     for (const std::string& act : Split(field.at(3), ", "))
-        if (const std::string seen = tool.window ? Act(act, tool) : "no window"; !seen.empty())
+        if (const std::string seen = tool.window ? ShownByAct(act, tool) : "no window";
+            !seen.empty())
             shown.push_back(seen);
     const bool open = WaitForExit(tool.process.get(), 0) == STILL_ACTIVE;
     const bool responds = open && SendMessageTimeoutW(tool.window, WM_NULL, 0, 0, 0, 2000, nullptr);
@@ -282,10 +324,10 @@ int main(int, char** argv) {
     disk.erase(std::unique(disk.begin(), disk.end()), disk.end());
     disk.pop_back(); // after the last line end
     const std::string left =
-        Describe(root, base) + ", disk: " + Join(disk, ", ") +
-        (open ? responds ? ", stays open" : ", hangs" : "") + ", exit code " +
+        LeftInInstallation(root, base) + ", disk: " + WithShorthands(Join(disk, ", ")) +
+        (open ? (responds ? ", stays open" : ", hangs") : "") + ", exit code " +
         std::to_string(WaitForExit(tool.process.get(), 10000)) +
-        (fs::exists(base / L"tdxw.exe") ? "; outer: " + Describe(base, base) : "");
+        (fs::exists(base / L"tdxw.exe") ? "; outer: " + LeftInInstallation(base, base) : "");
     const std::string got[] = {Join(shown, " then "), left};
     for (int i = 0; i < 2; ++i)
         if (got[i] != field.at(4 + i))

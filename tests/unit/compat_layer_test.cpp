@@ -1,0 +1,27 @@
+#include "host/compat_layer.h"
+
+#include <gtest/gtest.h>
+
+// The value before a switch, after HD and after Classic ("-": deleted).
+const wchar_t* const kMerges[][3] = {
+    {L"", L"~ GDIDPISCALING DPIUNAWARE", L"-"},
+    {L"~ RUNASADMIN", L"~ RUNASADMIN GDIDPISCALING DPIUNAWARE", L"~ RUNASADMIN"},
+    {L"~ HIGHDPIAWARE", L"~ GDIDPISCALING DPIUNAWARE", L"-"},
+    {L"~ GDIDPISCALING DPIUNAWARE", L"~ GDIDPISCALING DPIUNAWARE", L"-"},
+    {L"^ WIN7RTM DPIUNAWARE RUNASADMIN", L"^ WIN7RTM RUNASADMIN GDIDPISCALING DPIUNAWARE",
+     L"^ WIN7RTM RUNASADMIN"},
+    {L" ~^~  HighDpiAware  X  gdidpiscaling ", L"~^~ X GDIDPISCALING DPIUNAWARE", L"~^~ X"},
+    {L"RUNASADMIN HIGHDPIAWARE", L"RUNASADMIN GDIDPISCALING DPIUNAWARE", L"RUNASADMIN"},
+    {L"DPIUNAWARE", L"~ GDIDPISCALING DPIUNAWARE", L"-"},
+    {L"^", L"^ GDIDPISCALING DPIUNAWARE", L"-"},
+    {L"X ~ DPIUNAWARE2 AHIGHDPIAWARE", L"X ~ DPIUNAWARE2 AHIGHDPIAWARE GDIDPISCALING DPIUNAWARE",
+     L"X ~ DPIUNAWARE2 AHIGHDPIAWARE"},
+};
+
+TEST(MergedLayers, ReplacesOnlyTheDpiOverrideAndDeletesAValueLeftWithoutLayers) {
+    for (const auto& [before, afterHd, afterClassic] : kMerges)
+        for (const bool classic : {false, true})
+            EXPECT_EQ(classic ? afterClassic : afterHd,
+                      MergedLayers(before, classic).value_or(L"-"))
+                << (classic ? "Classic" : "HD") << " on " << testing::PrintToString(before);
+}

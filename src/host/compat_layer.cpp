@@ -35,8 +35,9 @@ std::vector<std::wstring_view> Words(std::wstring_view text) {
     return words;
 }
 
-// The value's text up to its first zero; "" when it is missing or not a REG_SZ.
-std::wstring LayersText(HKEY key, const std::wstring& name) {
+// The value's text up to its first zero; "" when it is missing or not a REG_SZ; nothing when it
+// is there but cannot be read (security software may refuse that too), so that it is kept.
+std::optional<std::wstring> LayersText(HKEY key, const std::wstring& name) {
     std::wstring text;
     DWORD type = REG_NONE;
     DWORD size = 0;
@@ -47,8 +48,10 @@ std::wstring LayersText(HKEY key, const std::wstring& name) {
         status = RegQueryValueExW(key, name.c_str(), nullptr, &type,
                                   reinterpret_cast<BYTE*>(text.data()), &size);
     }
-    if (status != ERROR_SUCCESS || type != REG_SZ)
-        return {};
+    if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && type != REG_SZ))
+        return L"";
+    if (status != ERROR_SUCCESS)
+        return std::nullopt;
     text.resize(size / sizeof(wchar_t));
     return text.substr(0, text.find(L'\0'));
 }
@@ -63,12 +66,14 @@ std::optional<std::wstring> MergedLayers(std::wstring_view value, SchemeKind cla
     std::vector<std::wstring_view> words = Words(value);
     std::erase_if(words, IsDpiOverride);
     const bool marked = !words.empty() && IsMarker(words.front());
-    if (classic && words.size() == (marked ? 1u : 0u))
+    const bool keepsLayers = words.size() > (marked ? 1u : 0u);
+    if (classic && !keepsLayers)
         return std::nullopt;
-    if (!classic && words.empty())
-        words.push_back(L"~");
-    if (!classic)
+    if (!classic) {
+        if (words.empty()) // a new value, marked as Windows' tab marks its own
+            words.push_back(L"~");
         words.push_back(L"GDIDPISCALING DPIUNAWARE");
+    }
     std::wstring merged;
     for (const std::wstring_view word : words)
         merged.append(merged.empty() ? L"" : L" ").append(word);
@@ -84,8 +89,14 @@ void UpdateRegistry(SchemeKind classic) {
         return;
     }
     UniqueRegKey key(opened);
-    const std::optional<std::wstring> layers =
-        MergedLayers(LayersText(key.get(), valueName), classic);
+    const std::optional<std::wstring> before = LayersText(key.get(), valueName);
+    if (!before) {
+        ShowRegistryError();
+        return;
+    }
+    const std::optional<std::wstring> layers = MergedLayers(*before, classic);
+    if (layers == before) // nothing to change, nothing for security software to ask about
+        return;
     // A REG_SZ with its terminating zero; a value already gone needs no deleting.
     const LSTATUS status =
         layers ? RegSetValueExW(key.get(), valueName.c_str(), 0, REG_SZ,

@@ -20,5 +20,6 @@ inline constexpr wchar_t kLayersKey[] =
 std::optional<std::wstring> MergedLayers(std::wstring_view value, SchemeKind classic);
 
 // Merges the scheme's DPI override into the host's value (a value that is not a REG_SZ counts as
-// none); "更新注册表失败" / "错误" when the key cannot be opened or the change is refused.
+// none); "更新注册表失败" / "错误" when the key cannot be opened, the value cannot be read (it is
+// then left as it is) or the change is refused.
 void UpdateRegistry(SchemeKind classic);

@@ -1,9 +1,8 @@
-// Built for Linux and preloaded into wine's processes and server: a disk that fails as a dying or
-// full one does, and tells what reached it. A file F beside a trigger "F.disk-fsync",
-// "F.disk-write" or "F.disk-read" has its flushes, writes or reads fail; beside "F.disk-kill" the
-// process writing it is killed (K) and the trigger removed. A trigger holding a number N lets the
-// first N calls in each process through. A folder holding ".disk-record" gets a line there for
-// each write (W), flush (F), rename (R) and removal (D) of its files, "!" marking a failed call.
+// Preloaded into wine's processes and server: a disk that fails as a dying or full one does. A file
+// F beside "F.disk-fsync", "F.disk-write" or "F.disk-read" has its flushes, writes or reads fail;
+// beside "F.disk-kill" its writer is killed (K) and the trigger removed. A trigger holding N lets N
+// calls in each process through. A folder's ".disk-record" gets a line for each write (W), flush
+// (F), rename (R) and removal (D) of its files, "!" marking a failed call.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>

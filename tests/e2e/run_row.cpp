@@ -1,6 +1,5 @@
-// Runs row N (the argument) of the end-to-end table rows.txt beside it: lays out a host
-// installation with the built tool in it, starts the tool, makes the row's setup, does its acts as
-// a user does, and compares the boxes shown and what was left with the row's.
+// Runs row N (the argument) of the table rows.txt beside it: lays out a host installation with the
+// tool, makes the row's setup, does its acts as a user would, and checks what came of them.
 #include "host/backup.h"
 #include "host/compat_layer.h"
 #include "host_installation.h"
@@ -49,11 +48,9 @@ fs::path PathFromUtf8(const std::string& utf8) {
     return std::u8string(utf8.begin(), utf8.end());
 }
 
-// A host's user.ini of 1.3 MB as it was (0), as Classic (1) and HD (2) leave it. Before the keys:
-// a line that would show a key if cut at any length below 600 KB, a zero byte in a line read with
-// them, blank lines, empty keys, comments, a key without "=", a CR in a line, look-alike keys.
-// The keys with blanks round them and ";#" in values. After them: a key again, a zero byte, look-
-// alike lines, a last line without end. Each scheme's faces, sizes: s is 宋体, y 微软雅黑 (GBK).
+// A user.ini of 1.3 MB as it was (0), as Classic (1) and HD (2) leave it: round the keys, a line
+// that would show a key if cut anywhere below 600 KB, zeros, blank, empty, look-alike, repeated and
+// commented keys, a CR inside a line, no last line end; s is 宋体, y 微软雅黑 in GBK.
 std::string HostIni(int scheme) {
     const Words fonts =
         Split(Words{"Fixedsys 9 ",
@@ -97,21 +94,15 @@ std::string NameAndContents(const fs::path& file) {
            ")";
 }
 
-// Sets the compatibility value of `root`'s tdxw.exe, with its terminating zero.
-void SetLayers(const fs::path& root, const std::wstring& layers, DWORD type = REG_SZ) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
-                    type, layers.c_str(), DWORD(layers.size() + 1) * sizeof(wchar_t));
-}
-
-// The host installation in `root`, its user's own layers set; returns the tool's path.
+// The host installation in `root`, the layers its user set for tdxw.exe; returns the tool's path.
 fs::path LayInstallation(const fs::path& root, const fs::path& toolPath) {
-    const fs::path tool = LayHostInstallation(root, HostIni(0), toolPath);
-    SetLayers(root, L"~ RUNASADMIN HIGHDPIAWARE");
-    return tool;
+    const wchar_t layers[] = L"~ RUNASADMIN HIGHDPIAWARE";
+    RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
+                    REG_SZ, layers, sizeof layers);
+    return LayHostInstallation(root, HostIni(0), toolPath);
 }
 
-// What is left in the installation in `root`, with the host's folder relative to `base`. The
-// failing disk's triggers go first: a read trigger would fail the reading of user.ini.
+// What is left in the installation in `root`; the failing disk's triggers go first.
 std::string LeftInInstallation(const fs::path& root, const fs::path& base) {
     const fs::path ini = root / L"T0002\\user.ini";
     std::set<std::string> beside;
@@ -124,14 +115,19 @@ std::string LeftInInstallation(const fs::path& root, const fs::path& base) {
     std::string seen = NameAndContents(ini) + (bits & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
                        (bits & FILE_ATTRIBUTE_SYSTEM ? " system" : "") +
                        (bits & FILE_ATTRIBUTE_READONLY ? " read-only" : "");
-    wchar_t layer[64] = L"none"; // kept when there is no value; one not text is read as it is
+    wchar_t layer[64] = L"none"; // kept when there is no value
     DWORD size = sizeof layer;
     RegGetValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
-                 RRF_RT_REG_SZ | RRF_RT_REG_BINARY, nullptr, layer, &size);
+                 RRF_RT_REG_SZ, nullptr, layer, &size);
     const std::string ran = ReadBytes(root / L"tdxw.exe.ran"); // the host's folder
-    const fs::path ranIn = PathFromUtf8(ran).lexically_relative(base);
     return seen + ", beside: " + Join(beside, ", ") + ", layer " + U8(layer) +
-           (ran.empty() ? "" : ", host ran in " + U8(ranIn.wstring()));
+           (ran.empty() ? "" : ", host ran in " + U8(PathFromUtf8(ran).lexically_relative(base)));
+}
+
+// A row's word that the runner does not know ends it, rather than let the row pass idly.
+[[noreturn]] void EndAtUnknown(const char* kind, const std::string& word) {
+    std::printf("unknown %s \"%s\"\n", kind, word.c_str());
+    std::exit(2);
 }
 
 // Makes one item of a row's setup, with paths below the host root; returns its undoing.
@@ -147,8 +143,6 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
                                              ? FILE_ATTRIBUTE_READONLY
                                              : FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     } else if (words[0] == "hold") { // for N ms, as a scanner holds a file it reads
-        if (!fs::exists(file))
-            WriteBytes(file, "left by a switch cut short");
         const HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr);
         return std::make_shared<std::jthread>([held, ms = std::stoul(words[2])] {
@@ -163,8 +157,6 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
             TerminateProcess(process, 1);
             CloseHandle(process);
         });
-    } else if (item.starts_with("binary layers ")) {
-        SetLayers(root, PathFromUtf8(item.substr(14)).wstring(), REG_BINARY);
     } else if (item == "refuse layers") { // a key that lasts cannot be made below a volatile one
         const std::wstring flags = fs::path(kLayersKey).parent_path().wstring();
         HKEY key = nullptr;
@@ -181,8 +173,7 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
     } else if (item == "outer installation") {
         LayInstallation(root.parent_path(), {});
     } else if (words[0] != "dpi" && item != "virtual desktop" && item != "-") { // the session's
-        std::printf("unknown setup \"%s\"\n", item.c_str());
-        std::exit(2);
+        EndAtUnknown("setup", item);
     }
     return nullptr;
 }
@@ -198,16 +189,15 @@ void Start(Tool& tool) {
     tool.window = WaitForWindow(GetProcessId(tool.process.get()), kToolWindowClass, 20000);
 }
 
-// The window's and the controls' places and sizes and the label's text; from the screen, the
-// height of that text, and the colours beside the label, of the label, and of its text.
+// Places, sizes, the label's text and from the screen its height and the colours round it.
 std::string WindowAsSeen(const Tool& tool) {
     Sleep(500);
     std::string seen = "window";
     for (const int id : {-1, 2, 1, 0}) { // the window on the screen, the controls in the window
-        const HWND parent = id < 0 ? nullptr : tool.window;
         RECT place{};
         GetWindowRect(id < 0 ? tool.window : GetDlgItem(tool.window, id), &place);
-        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+        MapWindowPoints(nullptr, id < 0 ? nullptr : tool.window, reinterpret_cast<POINT*>(&place),
+                        2);
         seen += Formatted(" %ld,%ld %ldx%ld", place.left, place.top, place.right - place.left,
                           place.bottom - place.top);
     }
@@ -216,8 +206,7 @@ std::string WindowAsSeen(const Tool& tool) {
     const UniqueWindowDc screen(GetDC(nullptr), {nullptr});
     const COLORREF cell = GetPixel(screen.get(), rect.left, rect.top);
     COLORREF ink = cell;
-    int top = rect.bottom;
-    int bottom = rect.top;
+    int top = rect.bottom, bottom = rect.top; // of the text
     for (int y = rect.top; y < rect.bottom; ++y)
         for (int x = rect.left; x < rect.right; ++x)
             if (const COLORREF pixel = GetPixel(screen.get(), x, y); pixel != cell) {
@@ -261,7 +250,6 @@ std::string ShownByAct(const std::string& act, Tool& tool) {
                         L"AppsUseLightTheme", size == 8 ? REG_QWORD : REG_DWORD, &useLight, size);
         SendMessageW(tool.window, words[0] == "theme" ? WM_THEMECHANGED : WM_SETTINGCHANGE, 0, 0);
     } else if (words[0] == "display") { // a new display mode, WxH; the label as it then reads
-        // A row changes it back: wine 8's server crashed when a window closed in another mode.
         DEVMODEW mode{};
         mode.dmSize = sizeof mode;
         mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
@@ -271,17 +259,9 @@ std::string ShownByAct(const std::string& act, Tool& tool) {
     } else if (act == "look") {
         seen.push_back(WindowAsSeen(tool));
     } else {
-        std::printf("unknown act \"%s\"\n", act.c_str());
-        std::exit(2);
+        EndAtUnknown("act", act);
     }
     return Join(seen, " then ");
-}
-
-// The disk's record with each backup and each save as one word.
-std::string WithShorthands(const std::string& disk) {
-    const std::regex backup("W copy, F copy, R copy>user\\.#-#_#(\\(#\\))?备份\\.ini");
-    const std::regex save("W new, F new, R new>user\\.ini");
-    return std::regex_replace(std::regex_replace(disk, backup, "backup$1"), save, "save");
 }
 
 } // namespace
@@ -289,16 +269,14 @@ std::string WithShorthands(const std::string& disk) {
 int main(int, char** argv) {
     Words rows = Split(ReadBytes(ExeDir() / L"rows.txt"), "\n");
     std::erase_if(rows, [](const std::string& line) { return line.empty() || line[0] == '#'; });
-    // name | the tool's folder | setup | acts | the boxes shown | what is left; "\n": a line end
-    const std::string row = rows.at(std::stoul(argv[1]) - 1);
+    const std::string row = rows.at(std::stoul(argv[1]) - 1); // "\n" in it: a line end
     const Words field = Split(std::regex_replace(row, std::regex(R"(\\n)"), "\n"), " | ");
     // The host root's name is outside the ANSI code page, so that only wide paths reach it.
     const fs::path base = TempFolder(L"row"), root = base / L"主机 호스트",
                    folder = root / L"T0002";
     const fs::path place = PathFromUtf8(field.at(1)); // the tool's folder, or its path
-    const fs::path toolPath =
-        place.extension() == L".exe" ? place : place / L"TessalyFontSwitch.exe";
-    Tool tool{LayInstallation(root, toolPath), nullptr, nullptr};
+    const fs::path exe = place.extension() == L".exe" ? place : place / L"TessalyFontSwitch.exe";
+    Tool tool{LayInstallation(root, exe), nullptr, nullptr};
     Start(tool);
     std::vector<Undoing> undo;
     for (const std::string& item : Split(field.at(2), ", "))
@@ -310,22 +288,24 @@ int main(int, char** argv) {
             !seen.empty())
             shown.push_back(seen);
     const bool open = WaitForExit(tool.process.get(), 0) == STILL_ACTIVE;
-    const bool responds = open && SendMessageTimeoutW(tool.window, WM_NULL, 0, 0, 0, 2000, nullptr);
     PostMessageW(tool.window, WM_CLOSE, 0, 0);
     undo.clear();
     // A host started by mistake has left its mark within 0.3 s of the last box.
     Poll([&] { return fs::exists(root / L"tdxw.exe.ran") || fs::exists(base / L"tdxw.exe.ran"); },
          open ? 300 : 9000);
-    // What the disk saw of user.ini's files, repeats merged, user.ini.fontswitch-* as *: this
-    // also watches that each switch puts user.ini in place whole, in one rename.
+    // What the disk saw of user.ini's files, repeats merged: each switch puts it in place whole.
     const std::string record = std::regex_replace(ReadBytes(folder / L".disk-record"),
                                                   std::regex("user\\.ini\\.fontswitch-"), "");
     Words disk = Split(WithoutDigits(record), "\n");
     disk.erase(std::unique(disk.begin(), disk.end()), disk.end());
     disk.pop_back(); // after the last line end
+    // Each backup and each save in short.
+    const std::regex backup("W copy, F copy, R copy>user\\.#-#_#(\\(#\\))?备份\\.ini");
+    const std::regex save("W new, F new, R new>user\\.ini");
+    const std::string saves = std::regex_replace(Join(disk, ", "), backup, "backup$1");
     const std::string left =
-        LeftInInstallation(root, base) + ", disk: " + WithShorthands(Join(disk, ", ")) +
-        (open ? (responds ? ", stays open" : ", hangs") : "") + ", exit code " +
+        LeftInInstallation(root, base) + ", disk: " + std::regex_replace(saves, save, "save") +
+        (open ? ", stays open" : "") + ", exit code " +
         std::to_string(WaitForExit(tool.process.get(), 10000)) +
         (fs::exists(base / L"tdxw.exe") ? "; outer: " + LeftInInstallation(base, base) : "");
     const std::string got[] = {Join(shown, " then "), left};

@@ -27,10 +27,12 @@ if [ -n "${DPI:-}" ]; then
   trap 'wine_set_dpi 96; wine_session_stop' EXIT
   wine_set_dpi "$DPI"
 fi
-# A fresh installation has no compatibility value from an earlier run.
+# The sample host's user runs it as administrator, set in its compatibility tab: the switch keeps
+# that and changes only the DPI override.
 LAYERS='HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Layers'
+USER_LAYERS='~ RUNASADMIN'
 host_path=$(winepath -w "$HOST/tdxw.exe")
-wine reg delete "$LAYERS" /v "$host_path" /f >/dev/null 2>&1 || true
+wine reg add "$LAYERS" /v "$host_path" /t REG_SZ /d "$USER_LAYERS" /f >/dev/null
 code=0
 if [ -n "$had_display" ]; then
   (cd "$HOST/Vantiro" && wine_exec TessalyFontSwitch.exe) || code=$?
@@ -78,7 +80,7 @@ for backup in "${backups[@]}"; do
   echo "backup: T0002\\$(basename "$backup") — $same the original byte for byte"
 done
 echo
-echo "compatibility layer in $LAYERS:"
+echo "compatibility layers in $LAYERS (before: $USER_LAYERS):"
 # reg writes in the console code page, 936.
 wine reg query "$LAYERS" /v "$host_path" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r' | awk -F '    ' 'NF >= 4 {
     printf "  name: %s\n  data: %s (%s)\n", $2, $4, $3; found = 1 }

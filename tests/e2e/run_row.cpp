@@ -115,19 +115,13 @@ std::string LeftInInstallation(const fs::path& root, const fs::path& base) {
     std::string seen = NameAndContents(ini) + (bits & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
                        (bits & FILE_ATTRIBUTE_SYSTEM ? " system" : "") +
                        (bits & FILE_ATTRIBUTE_READONLY ? " read-only" : "");
-    wchar_t layer[64] = L"none"; // kept when there is no value
+    wchar_t layer[64] = L"none"; // kept when there is no value; binary data read as text
     DWORD size = sizeof layer;
     RegGetValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
-                 RRF_RT_REG_SZ, nullptr, layer, &size);
+                 RRF_RT_REG_SZ | RRF_RT_REG_BINARY, nullptr, layer, &size);
     const std::string ran = ReadBytes(root / L"tdxw.exe.ran"); // the host's folder
     return seen + ", beside: " + Join(beside, ", ") + ", layer " + U8(layer) +
            (ran.empty() ? "" : ", host ran in " + U8(PathFromUtf8(ran).lexically_relative(base)));
-}
-
-// A row's word that the runner does not know ends it, rather than let the row pass idly.
-[[noreturn]] void EndAtUnknown(const char* kind, const std::string& word) {
-    std::printf("unknown %s \"%s\"\n", kind, word.c_str());
-    std::exit(2);
 }
 
 // Makes one item of a row's setup, with paths below the host root; returns its undoing.
@@ -157,6 +151,10 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
             TerminateProcess(process, 1);
             CloseHandle(process);
         });
+    } else if (item == "binary layers") { // "~ RUNASADMIN" in a value not text, so no layers
+        RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey,
+                        fs::weakly_canonical(root / L"tdxw.exe").c_str(), REG_BINARY,
+                        L"~ RUNASADMIN", sizeof L"~ RUNASADMIN");
     } else if (item == "refuse layers") { // a key that lasts cannot be made below a volatile one
         const std::wstring flags = fs::path(kLayersKey).parent_path().wstring();
         HKEY key = nullptr;
@@ -173,7 +171,8 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
     } else if (item == "outer installation") {
         LayInstallation(root.parent_path(), {});
     } else if (words[0] != "dpi" && item != "virtual desktop" && item != "-") { // the session's
-        EndAtUnknown("setup", item);
+        std::printf("unknown setup \"%s\"\n", item.c_str());
+        std::exit(2);
     }
     return nullptr;
 }
@@ -259,7 +258,8 @@ std::string ShownByAct(const std::string& act, Tool& tool) {
     } else if (act == "look") {
         seen.push_back(WindowAsSeen(tool));
     } else {
-        EndAtUnknown("act", act);
+        std::printf("unknown act \"%s\"\n", act.c_str());
+        std::exit(2);
     }
     return Join(seen, " then ");
 }
@@ -299,12 +299,11 @@ int main(int, char** argv) {
     Words disk = Split(WithoutDigits(record), "\n");
     disk.erase(std::unique(disk.begin(), disk.end()), disk.end());
     disk.pop_back(); // after the last line end
-    // Each backup and each save in short.
-    const std::regex backup("W copy, F copy, R copy>user\\.#-#_#(\\(#\\))?备份\\.ini");
+    const std::regex backup("W copy, F copy, R copy>user\\.#-#_#(\\(#\\))?备份\\.ini"); // in short
     const std::regex save("W new, F new, R new>user\\.ini");
-    const std::string saves = std::regex_replace(Join(disk, ", "), backup, "backup$1");
+    const std::string shortened = std::regex_replace(Join(disk, ", "), backup, "backup$1");
     const std::string left =
-        LeftInInstallation(root, base) + ", disk: " + std::regex_replace(saves, save, "save") +
+        LeftInInstallation(root, base) + ", disk: " + std::regex_replace(shortened, save, "save") +
         (open ? ", stays open" : "") + ", exit code " +
         std::to_string(WaitForExit(tool.process.get(), 10000)) +
         (fs::exists(base / L"tdxw.exe") ? "; outer: " + LeftInInstallation(base, base) : "");

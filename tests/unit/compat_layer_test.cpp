@@ -18,9 +18,8 @@ const wchar_t* const kMerges[][3] = {
 };
 
 TEST(MergedLayers, ReplacesOnlyTheDpiOverrideAndDeletesAValueLeftWithoutLayers) {
-    for (const auto& [before, afterHd, afterClassic] : kMerges)
-        for (const bool classic : {false, true})
-            EXPECT_EQ(classic ? afterClassic : afterHd,
-                      MergedLayers(before, classic).value_or(L"-"))
-                << (classic ? "Classic" : "HD") << " on " << testing::PrintToString(before);
+    for (const auto& [value, hd, classic] : kMerges)
+        for (const bool isClassic : {false, true})
+            EXPECT_EQ(isClassic ? classic : hd, MergedLayers(value, isClassic).value_or(L"-"))
+                << (isClassic ? "Classic" : "HD") << " on " << testing::PrintToString(value);
 }

@@ -22,13 +22,13 @@ namespace {
 
 Words Split(const std::string& text, const std::string& separator) {
     Words parts;
-    size_t start = 0;
-    for (size_t end = text.find(separator); end != text.npos; end = text.find(separator, start)) {
+    for (size_t start = 0;;) {
+        const size_t end = text.find(separator, start); // npos: the last part
         parts.push_back(text.substr(start, end - start));
+        if (end == text.npos)
+            return parts;
         start = end + separator.size();
     }
-    parts.push_back(text.substr(start));
-    return parts;
 }
 
 std::string Join(const auto& parts, const std::string& separator) {

@@ -56,8 +56,11 @@ LRESULT OnCreate(HWND window, HWND& label, HWND& classic, HWND& hd, UniqueBrush&
 // The label names the monitor the window is on: it is filled as the window is placed, and again
 // whenever a move or a change of size leaves the window on another monitor.
 void FollowMonitor(HWND window, HWND label, HMONITOR& described) {
-    if (MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST) != described)
-        described = UpdatePhysicalResolution(window, label);
+    const HMONITOR nearest = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    if (nearest == described)
+        return;
+    UpdatePhysicalResolution(window, label);
+    described = nearest;
 }
 
 LRESULT OnSize(HWND window, HWND label, HWND classic, HWND hd, HMONITOR& described) {
@@ -71,9 +74,10 @@ LRESULT OnMove(HWND window, HWND label, HMONITOR& described) {
     return 0;
 }
 
-// A new display mode, or monitors added, removed or rearranged.
+// A new display mode, or monitors added, removed or rearranged: what the label says is stale.
 LRESULT OnDisplayChange(HWND window, HWND label, HMONITOR& described) {
-    described = UpdatePhysicalResolution(window, label);
+    described = nullptr;
+    FollowMonitor(window, label, described);
     return 0;
 }
 

@@ -23,10 +23,9 @@ void GetCurrentScreenPhysicalResolution(HWND window, int& width, int& height) {
     height = static_cast<int>(mode.dmPelsHeight);
 }
 
-HMONITOR UpdatePhysicalResolution(HWND window, HWND label) {
+void UpdatePhysicalResolution(HWND window, HWND label) {
     int width = 0;
     int height = 0;
     GetCurrentScreenPhysicalResolution(window, width, height);
     SetWindowTextW(label, ResolutionLabelText(width, height).c_str());
-    return MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
 }

@@ -11,5 +11,4 @@ std::wstring ResolutionLabelText(int width, int height);
 // The current display mode of the monitor nearest to the window; nothing written on failure.
 void GetCurrentScreenPhysicalResolution(HWND window, int& width, int& height);
 
-// Fills the label for the monitor nearest to the window; returns that monitor.
-HMONITOR UpdatePhysicalResolution(HWND window, HWND label);
+void UpdatePhysicalResolution(HWND window, HWND label);

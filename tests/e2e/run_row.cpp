@@ -94,11 +94,15 @@ std::string NameAndContents(const fs::path& file) {
            ")";
 }
 
+// Sets the compatibility value of `root`'s tdxw.exe, with its terminating zero.
+void SetLayers(const fs::path& root, DWORD type, const std::wstring& layers) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
+                    type, layers.c_str(), DWORD((layers.size() + 1) * sizeof(wchar_t)));
+}
+
 // The host installation in `root`, the layers its user set for tdxw.exe; returns the tool's path.
 fs::path LayInstallation(const fs::path& root, const fs::path& toolPath) {
-    const wchar_t layers[] = L"~ RUNASADMIN HIGHDPIAWARE";
-    RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
-                    REG_SZ, layers, sizeof layers);
+    SetLayers(root, REG_SZ, L"~ RUNASADMIN HIGHDPIAWARE");
     return LayHostInstallation(root, HostIni(0), toolPath);
 }
 
@@ -152,9 +156,7 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
             CloseHandle(process);
         });
     } else if (item == "binary layers") { // "~ RUNASADMIN" in a value not text, so no layers
-        RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey,
-                        fs::weakly_canonical(root / L"tdxw.exe").c_str(), REG_BINARY,
-                        L"~ RUNASADMIN", sizeof L"~ RUNASADMIN");
+        SetLayers(root, REG_BINARY, L"~ RUNASADMIN");
     } else if (item == "refuse layers") { // a key that lasts cannot be made below a volatile one
         const std::wstring flags = fs::path(kLayersKey).parent_path().wstring();
         HKEY key = nullptr;

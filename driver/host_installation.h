@@ -8,8 +8,8 @@
 #include <string_view>
 
 // `root`\T0002\user.ini holding `userIni`, `root`\tdxw.exe: the stand-in host built beside this
-// program, and a copy of the built tool as `root`\`tool` unless that is empty. Returns the copy's
-// path.
+// program, and a copy of the built tool as `root`\`tool` with kzv.ico beside it, unless `tool` is
+// empty. Returns the copy's path.
 inline fs::path LayHostInstallation(const fs::path& root, std::string_view userIni,
                                     const fs::path& tool) {
     fs::create_directories(root / L"T0002");
@@ -18,6 +18,8 @@ inline fs::path LayHostInstallation(const fs::path& root, std::string_view userI
     if (!tool.empty()) {
         fs::create_directories((root / tool).parent_path());
         fs::copy_file(ExeDir() / L"TessalyFontSwitch.exe", root / tool);
+        fs::copy_file(ExeDir() / L"kzv.ico", (root / tool).parent_path() / L"kzv.ico",
+                      fs::copy_options::overwrite_existing);
     }
     return root / tool;
 }

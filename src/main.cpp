@@ -1,5 +1,7 @@
 // Entry point and the main window: one instance, three controls, two scheme buttons.
 #include "core/font_switch.h"
+#include "module_path.h"
+#include "resource_ids.h"
 #include "scoped.h"
 #include "ui/dpi_layout.h"
 #include "ui/screen_resolution.h"
@@ -28,6 +30,16 @@ bool EnsureSingleInstance(HINSTANCE, const wchar_t* className) {
     if (IsIconic(running))
         ShowWindow(running, SW_RESTORE);
     return false;
+}
+
+// kzv.ico from the exe's own folder, whatever the current folder; the exe's own icon without it.
+HICON LoadWindowIcon(HINSTANCE instance) {
+    const std::wstring exe = ModulePath();
+    const std::wstring file = exe.substr(0, exe.rfind(L'\\') + 1) + L"kzv.ico";
+    const auto beside = LoadImageW(nullptr, file.c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE);
+    return static_cast<HICON>(beside ? beside
+                                     : LoadImageW(instance, MAKEINTRESOURCEW(IDI_ICON1), IMAGE_ICON,
+                                                  32, 32, LR_DEFAULTCOLOR));
 }
 
 int ShowStartupError(const wchar_t* text) {
@@ -162,8 +174,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
     windowClass.lpszClassName = kClassName;
     windowClass.hbrBackground = background.get();
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hIcon =
-        static_cast<HICON>(LoadImageW(nullptr, L"kzv.ico", IMAGE_ICON, 32, 32, LR_LOADFROMFILE));
+    windowClass.hIcon = LoadWindowIcon(instance);
     if (!RegisterClassW(&windowClass))
         return ShowStartupError(L"窗口类注册失败！");
     static_cast<void>(background.release());
@@ -174,9 +185,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
     if (!window)
         return ShowStartupError(L"窗口创建失败！");
     ApplyTitleBarTheme(window);
-    CenterWindow(window);
-    ShowWindow(window, showCommand);
     AdjustWindowForDPI(window, WIN_WIDTH, WIN_HEIGHT);
+    CenterWindow(window); // at its final size
+    ShowWindow(window, showCommand);
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

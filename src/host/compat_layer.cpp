@@ -14,8 +14,11 @@ namespace {
 constexpr std::wstring_view kDpiOverrideNames[] = {L"highdpiaware", L"dpiunaware",
                                                    L"gdidpiscaling"};
 
+constexpr wchar_t kBetweenNames[] = L" \t";
+
+// Windows' flags: "~" and "^" mark the layers, "#" and "!" are written as a first word too.
 bool IsMarker(std::wstring_view word) {
-    return word.find_first_not_of(L"~^") == std::wstring_view::npos;
+    return word.find_first_not_of(L"~^#!") == std::wstring_view::npos;
 }
 
 bool IsDpiOverride(std::wstring_view word) {
@@ -24,36 +27,39 @@ bool IsDpiOverride(std::wstring_view word) {
            std::end(kDpiOverrideNames);
 }
 
-// The words of the text, without the spaces between them.
+// The words of the text, without the spaces and tabs between them.
 std::vector<std::wstring_view> Words(std::wstring_view text) {
     std::vector<std::wstring_view> words;
-    for (size_t start = text.find_first_not_of(L' '); start != std::wstring_view::npos;) {
-        const size_t end = std::min(text.find(L' ', start), text.size());
+    for (size_t start = text.find_first_not_of(kBetweenNames); start != std::wstring_view::npos;) {
+        const size_t end = std::min(text.find_first_of(kBetweenNames, start), text.size());
         words.push_back(text.substr(start, end - start));
-        start = text.find_first_not_of(L' ', end);
+        start = text.find_first_not_of(kBetweenNames, end);
     }
     return words;
 }
 
-// The value's text up to its first zero; "" when it is missing or not a REG_SZ; nothing when it
-// is there but cannot be read (security software may refuse that too), so that it is kept.
-std::optional<std::wstring> LayersText(HKEY key, const std::wstring& name) {
-    std::wstring text;
+// Reads the host's value through a key opened only to read: its text up to its first zero, ""
+// when it is not a REG_SZ. ERROR_FILE_NOT_FOUND when there is no key or no value; another error
+// when it cannot be read (security software may refuse that too), so that it is kept.
+LSTATUS ReadLayers(const std::wstring& name, std::wstring& text) {
+    HKEY opened = nullptr;
+    const LSTATUS open = RegOpenKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, KEY_QUERY_VALUE, &opened);
+    if (open != ERROR_SUCCESS)
+        return open;
+    const UniqueRegKey key(opened);
     DWORD type = REG_NONE;
     DWORD size = 0;
     LSTATUS status = ERROR_MORE_DATA;
     while (status == ERROR_MORE_DATA) { // again if the value grew between the calls
         text.resize(size / sizeof(wchar_t) + 1);
         size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-        status = RegQueryValueExW(key, name.c_str(), nullptr, &type,
+        status = RegQueryValueExW(key.get(), name.c_str(), nullptr, &type,
                                   reinterpret_cast<BYTE*>(text.data()), &size);
     }
-    if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && type != REG_SZ))
-        return L"";
-    if (status != ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(size / sizeof(wchar_t));
-    return text.substr(0, text.find(L'\0'));
+    // Stored with or without its terminating zero, or with an odd byte.
+    text.resize(status == ERROR_SUCCESS && type == REG_SZ ? size / sizeof(wchar_t) : 0);
+    text.resize(std::min(text.find(L'\0'), text.size()));
+    return status;
 }
 
 void ShowRegistryError() {
@@ -82,28 +88,29 @@ std::optional<std::wstring> MergedLayers(std::wstring_view value, SchemeKind cla
 
 void UpdateRegistry(SchemeKind classic) {
     const std::wstring valueName = HostExeFullPath(GetBasePath());
+    std::wstring before;
+    const LSTATUS read = ReadLayers(valueName, before);
+    if (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND) {
+        ShowRegistryError();
+        return;
+    }
+    const std::optional<std::wstring> layers = MergedLayers(before, classic);
+    // Nothing to change: the key is not opened for writing, nothing for security software to ask.
+    if (read == ERROR_SUCCESS ? layers == before : !layers)
+        return;
     HKEY opened = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                         &opened, nullptr) != ERROR_SUCCESS) {
         ShowRegistryError();
         return;
     }
-    UniqueRegKey key(opened);
-    const std::optional<std::wstring> before = LayersText(key.get(), valueName);
-    if (!before) {
-        ShowRegistryError();
-        return;
-    }
-    const std::optional<std::wstring> layers = MergedLayers(*before, classic);
-    if (layers == before) // nothing to change, nothing for security software to ask about
-        return;
-    // A REG_SZ with its terminating zero; a value already gone needs no deleting.
+    const UniqueRegKey key(opened);
+    // A REG_SZ with its terminating zero; a value gone meanwhile needs no deleting.
     const LSTATUS status =
         layers ? RegSetValueExW(key.get(), valueName.c_str(), 0, REG_SZ,
                                 reinterpret_cast<const BYTE*>(layers->c_str()),
                                 static_cast<DWORD>((layers->size() + 1) * sizeof(wchar_t)))
                : RegDeleteValueW(key.get(), valueName.c_str());
-    key.reset();
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
         ShowRegistryError();
 }

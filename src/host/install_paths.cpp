@@ -1,5 +1,6 @@
 #include "host/install_paths.h"
 
+#include "module_path.h"
 #include "system_library.h"
 
 #include <windows.h>
@@ -12,17 +13,6 @@ constexpr wchar_t kFolderMarker[] = L"\\Vantiro";
 constexpr wchar_t kParent[] = L"\\..";
 constexpr wchar_t kUserIniSuffix[] = L"\\T0002\\user.ini";
 constexpr wchar_t kHostExeSuffix[] = L"\\tdxw.exe";
-
-// The running executable's full path; the buffer grows until the path fits.
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD length = 0;
-    while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
-           path.size())
-        path.resize(path.size() * 2);
-    path.resize(length);
-    return path;
-}
 
 // base + suffix, then base + "\.." + suffix: tried in this order.
 std::array<std::wstring, 2> Candidates(const std::wstring& base, const wchar_t* suffix) {
@@ -52,6 +42,29 @@ std::wstring ResolvedPath(const std::wstring& path) {
     std::wstring full(size, L'\0');
     full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
     return full;
+}
+
+// The long form of an existing path (GetLongPathNameW), or nothing.
+std::optional<std::wstring> LongForm(const std::wstring& path) {
+    const DWORD size = GetLongPathNameW(path.c_str(), nullptr, 0);
+    std::wstring longPath(size, L'\0');
+    const DWORD length = size ? GetLongPathNameW(path.c_str(), longPath.data(), size) : 0;
+    if (length == 0 || length >= size)
+        return std::nullopt;
+    longPath.resize(length);
+    return longPath;
+}
+
+// A full path in long form, as Windows names a program it starts: a short (8.3) name that the
+// tool was started through is never looked up. A missing file keeps its name after the long form
+// of its folder.
+std::wstring LongPath(const std::wstring& path) {
+    if (std::optional<std::wstring> found = LongForm(path))
+        return *found;
+    const size_t slash = path.rfind(L'\\');
+    std::optional<std::wstring> folder =
+        slash == std::wstring::npos ? std::nullopt : LongForm(path.substr(0, slash));
+    return folder ? *folder + path.substr(slash) : path;
 }
 
 // The folder of a full path, with its last backslash ("C:\\" for a program at a drive's root).
@@ -94,7 +107,7 @@ std::optional<std::wstring> FindHostExe(const std::wstring& base) {
 
 std::wstring HostExeFullPath(const std::wstring& base) {
     std::optional<std::wstring> found = FindHostExe(base);
-    return ResolvedPath(found ? *found : MissingHostExe(base, IsDirectory(base)));
+    return LongPath(ResolvedPath(found ? *found : MissingHostExe(base, IsDirectory(base))));
 }
 
 void RunProgramAndExit(const std::wstring& program) {

@@ -31,7 +31,8 @@ std::optional<OpenedUserIni> LocateUserIni(const std::wstring& base);
 std::optional<std::wstring> FindHostExe(const std::wstring& base);
 
 // The host executable's full path as Windows matches it when the host starts: the candidate
-// the launch would start ("\.." resolved); when none exists, the tdxw.exe of the host root.
+// the launch would start, "\.." resolved and in long form; when none exists, the tdxw.exe of the
+// host root.
 std::wstring HostExeFullPath(const std::wstring& base);
 
 // Starts the program with its own folder as the working folder and ends the process with exit

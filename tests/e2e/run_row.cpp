@@ -3,7 +3,10 @@
 #include "host/backup.h"
 #include "host/compat_layer.h"
 #include "host_installation.h"
+#include "resource_ids.h"
 #include "windows_and_boxes.h"
+
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -48,35 +51,42 @@ fs::path PathFromUtf8(const std::string& utf8) {
     return std::u8string(utf8.begin(), utf8.end());
 }
 
-// A user.ini of 1.3 MB as it was (0), as Classic (1) and HD (2) leave it: round the keys, a line
-// that would show a key if cut anywhere below 600 KB, zeros, blank, empty, look-alike, repeated and
-// commented keys, a CR inside a line, no last line end; s is 宋体, y 微软雅黑 in GBK.
+// The three font lines of a slot (1 to 10): as the user set them (scheme 0), in their own layout,
+// and as Classic (1) and HD (2) write them; s is 宋体, y 微软雅黑 in GBK.
+std::string FontLines(int scheme, int slot) {
+    const std::string n = std::to_string(slot);
+    if (scheme == 0)
+        return " FONTNAME" + n + "\t= Fixedsys ;#\r\n FONTSIZE" + n + "\t= 9 ;#\r\n FontWeigth" +
+               n + "\t= 700 ;#\r\n";
+    const Words classic = Split("System -13 Arial -12 s 14 Arial -12 s 14 Arial -12 y -18 "
+                                "Arial -12 Arial -12 y -22",
+                                " ");
+    const Words hd = Split("y -12 y -10 s -14 y -12 y -12 y -12 y -14 y -12 y -10 y -16", " ");
+    const std::string face = (scheme == 1 ? classic : hd)[size_t(2 * slot - 2)];
+    const std::string size = (scheme == 1 ? classic : hd)[size_t(2 * slot - 1)];
+    const std::string faceBytes = face == "s"   ? "\xCB\xCE\xCC\xE5"
+                                  : face == "y" ? "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA"
+                                                : face;
+    return "FONTNAME" + n + "=" + faceBytes + "\nFONTSIZE" + n + "=" + size + "\nFontWeigth" + n +
+           "=400\n";
+}
+
+// A user.ini of 1.3 MB as it was (0), as Classic (1) and HD (2) leave it.
 std::string HostIni(int scheme) {
-    const Words fonts =
-        Split(Words{"Fixedsys 9 ",
-                    "System -13 Arial -12 s 14 Arial -12 s 14 Arial -12 y -18 "
-                    "Arial -12 Arial -12 y -22",
-                    "y -12 y -10 s -14 y -12 y -12 y -12 y -14 y -12 y -10 y -16"}[size_t(scheme)],
-              " ");
-    std::string ini =
-        "a"s + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\nx\0y\r\n"s +
-        "\r\n \t\r\n=v\r\n \t= w\r\n ;FONTNAME1=c\r\n\t#FONTSIZE1=d\r\nFONTNAME2\r\n" +
-        "a=1\rFONTNAME3=x\r\n[SCREEN]\r\nFontWeight1=700\r\nfontname2=Arial\r\n";
-    for (size_t slot = 1; slot <= 10; ++slot) {
-        const std::string n = std::to_string(slot), face = fonts[scheme ? 2 * slot - 2 : 0],
-                          size = fonts[scheme ? 2 * slot - 1 : 1];
-        ini += scheme ? "FONTNAME" + n + "=" +
-                            (face == "s"   ? "\xCB\xCE\xCC\xE5"
-                             : face == "y" ? "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA"
-                                           : face) +
-                            "\nFONTSIZE" + n + "=" + size + "\nFontWeigth" + n + "=400\n"
-                      : " FONTNAME" + n + "\t= Fixedsys ;#\r\n FONTSIZE" + n +
-                            "\t= 9 ;#\r\n FontWeigth" + n + "\t= 700 ;#\r\n";
-    }
-    ini += "z\0w\r\nFONTNAME1=again\r\n"s;
+    const std::string keyIfCut = "a" + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\n";
+    const std::string notKeys =
+        "x\0y\r\n\r\n \t\r\n=v\r\n \t= w\r\n ;FONTNAME1=c\r\n\t#FONTSIZE1=d\r\n"s +
+        "FONTNAME2\r\na=1\rFONTNAME3=x\r\n";
+    const std::string lookAlikes = "[SCREEN]\r\nFontWeight1=700\r\nfontname2=Arial\r\n";
+    std::string fonts;
+    for (int slot = 1; slot <= 10; ++slot)
+        fonts += FontLines(scheme, slot);
+    const std::string repeated = "z\0w\r\nFONTNAME1=again\r\n"s;
+    std::string comments;
     for (int piece = 0; piece < 20000; ++piece)
-        ini += ";FONTNAME2=x\r\n #FONTSIZE3=y\r\nk=\xCB\xCE\r\n";
-    return ini + "end";
+        comments += ";FONTNAME2=x\r\n #FONTSIZE3=y\r\nk=\xCB\xCE\r\n";
+    const std::string lastLineWithoutEnd = "end";
+    return keyIfCut + notKeys + lookAlikes + fonts + repeated + comments + lastLineWithoutEnd;
 }
 const std::map<std::string, std::string> kKinds = {
     {HostIni(0), "original"}, {HostIni(1), "Classic"}, {HostIni(2), "HD"}, {"", "none"}};
@@ -86,46 +96,90 @@ std::string WithoutDigits(const std::string& text) {
     return std::regex_replace(text, std::regex("[0-9]+"), "#");
 }
 
-// A file's name and what it holds: user.ini as it was, as Classic or HD leave it, or its size.
-std::string NameAndContents(const fs::path& file) {
+// A file's name (digits as #) and the kind of user.ini it holds, or else its size.
+std::string NameWithKindOrSize(const fs::path& file) {
     const std::string bytes = ReadBytes(file);
     return WithoutDigits(U8(file.filename().wstring())) + " (" +
            (kKinds.contains(bytes) ? kKinds.at(bytes) : std::to_string(bytes.size()) + " bytes") +
            ")";
 }
 
-// Sets the compatibility value of `root`'s tdxw.exe, with its terminating zero.
-void SetLayers(const fs::path& root, DWORD type, const std::wstring& layers) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
-                    type, layers.c_str(), DWORD((layers.size() + 1) * sizeof(wchar_t)));
+// The name of the compatibility value of `root`'s tdxw.exe.
+std::wstring LayersName(const fs::path& root) {
+    return fs::weakly_canonical(root / L"tdxw.exe").wstring();
+}
+
+// Sets the compatibility value of `root`'s tdxw.exe as the rows write it and show it: "sz: " or
+// "binary: " and the text, a terminating zero written as \0.
+void SetLayers(const fs::path& root, const std::string& stored) {
+    if (stored == "none") {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kLayersKey, LayersName(root).c_str());
+        return;
+    }
+    const size_t colon = stored.find(": ");
+    const std::wstring text = std::regex_replace(PathFromUtf8(stored.substr(colon + 2)).wstring(),
+                                                 std::wregex(LR"(\\0)"), std::wstring(1, L'\0'));
+    RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey, LayersName(root).c_str(),
+                    stored.starts_with("sz") ? REG_SZ : REG_BINARY, text.data(),
+                    DWORD(text.size() * sizeof(wchar_t)));
+}
+
+// The compatibility value of `root`'s tdxw.exe as the registry stores it: its type, its size in
+// bytes and its text, a zero shown as \0; "none" when there is none.
+std::string StoredLayers(const fs::path& root) {
+    HKEY opened = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, KEY_QUERY_VALUE, &opened);
+    const UniqueRegKey key(opened);
+    wchar_t data[64] = {};
+    DWORD type = REG_NONE;
+    DWORD size = sizeof data;
+    if (RegQueryValueExW(key.get(), LayersName(root).c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+        return "none";
+    std::wstring text;
+    for (const wchar_t unit : std::wstring_view(data, (size + 1) / sizeof(wchar_t)))
+        text += unit ? std::wstring(1, unit) : L"\\0";
+    return (type == REG_SZ ? "sz " : "binary ") + std::to_string(size) + ": " + U8(text);
 }
 
 // The host installation in `root`, the layers its user set for tdxw.exe; returns the tool's path.
 fs::path LayInstallation(const fs::path& root, const fs::path& toolPath) {
-    SetLayers(root, REG_SZ, L"~ RUNASADMIN HIGHDPIAWARE");
+    SetLayers(root, "sz: ~ RUNASADMIN HIGHDPIAWARE\\0");
     return LayHostInstallation(root, HostIni(0), toolPath);
 }
 
-// What is left in the installation in `root`; the failing disk's triggers go first.
+// Removes the failing disk's triggers from a folder.
+void RemoveDiskTriggers(const fs::path& folder) {
+    for (const fs::directory_entry& file : fs::directory_iterator(folder))
+        if (file.path().wstring().find(L".disk-") != std::wstring::npos)
+            fs::remove(file);
+}
+
+// What is left in the installation in `root`.
 std::string LeftInInstallation(const fs::path& root, const fs::path& base) {
     const fs::path ini = root / L"T0002\\user.ini";
     std::set<std::string> beside;
     for (const fs::directory_entry& file : fs::directory_iterator(ini.parent_path()))
-        if (file.path().wstring().find(L".disk-") != std::wstring::npos)
-            fs::remove(file);
-        else if (file.path() != ini)
-            beside.insert(NameAndContents(file));
+        if (file.path() != ini)
+            beside.insert(NameWithKindOrSize(file));
     const DWORD bits = fs::exists(ini) ? GetFileAttributesW(ini.c_str()) : 0;
-    std::string seen = NameAndContents(ini) + (bits & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
+    std::string seen = NameWithKindOrSize(ini) + (bits & FILE_ATTRIBUTE_HIDDEN ? " hidden" : "") +
                        (bits & FILE_ATTRIBUTE_SYSTEM ? " system" : "") +
                        (bits & FILE_ATTRIBUTE_READONLY ? " read-only" : "");
-    wchar_t layer[64] = L"none"; // kept when there is no value; binary data read as text
-    DWORD size = sizeof layer;
-    RegGetValueW(HKEY_CURRENT_USER, kLayersKey, fs::weakly_canonical(root / L"tdxw.exe").c_str(),
-                 RRF_RT_REG_SZ | RRF_RT_REG_BINARY, nullptr, layer, &size);
     const std::string ran = ReadBytes(root / L"tdxw.exe.ran"); // the host's folder
-    return seen + ", beside: " + Join(beside, ", ") + ", layer " + U8(layer) +
+    return seen + ", beside: " + Join(beside, ", ") + ", layer " + StoredLayers(root) +
            (ran.empty() ? "" : ", host ran in " + U8(PathFromUtf8(ran).lexically_relative(base)));
+}
+
+// A .ico file of one 16x16 image, all red.
+std::string RedIcon() {
+    const BITMAPINFOHEADER header{sizeof header, 16, 32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::string image(reinterpret_cast<const char*>(&header), sizeof header);
+    for (int pixel = 0; pixel < 16 * 16; ++pixel)
+        image += "\x00\x00\xFF\xFF"s;   // blue, green, red, alpha
+    image += std::string(16 * 4, '\0'); // the mask
+    const char size[4] = {char(image.size()), char(image.size() >> 8), 0, 0};
+    return "\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0"s + std::string(size, 4) + "\x16\0\0\0"s + image;
 }
 
 // Makes one item of a row's setup, with paths below the host root; returns its undoing.
@@ -155,8 +209,19 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
             TerminateProcess(process, 1);
             CloseHandle(process);
         });
-    } else if (item == "binary layers") { // "~ RUNASADMIN" in a value not text, so no layers
-        SetLayers(root, REG_BINARY, L"~ RUNASADMIN");
+    } else if (words[0] == "layers") { // the value as StoredLayers shows it
+        SetLayers(root, item.substr(item.find(' ') + 1));
+    } else if (item == "refuse layer writes") { // the value can be read, not set or deleted
+        HKEY key = nullptr;
+        PSECURITY_DESCRIPTOR readOnly = nullptr;
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x6;;;WD)(A;;KA;;;WD)", 1,
+                                                             &readOnly, nullptr);
+        RegOpenKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, WRITE_DAC, &key);
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly);
+        RegCloseKey(key);
+        LocalFree(readOnly);
+    } else if (words[0] == "red") { // a kzv.ico of one colour
+        WriteBytes(file, RedIcon());
     } else if (item == "refuse layers") { // a key that lasts cannot be made below a volatile one
         const std::wstring flags = fs::path(kLayersKey).parent_path().wstring();
         HKEY key = nullptr;
@@ -222,8 +287,67 @@ std::string WindowAsSeen(const Tool& tool) {
                      GetPixel(screen.get(), rect.left - 2, rect.top), cell, ink);
 }
 
-// Does one act; returns what the user was shown, "" for nothing.
-std::string ShownByAct(const std::string& act, Tool& tool) {
+// The middle 8x8 pixels of a 16x16 icon drawn at `x`, `y`: opaque whatever lies below the icon.
+std::vector<COLORREF> IconMiddle(HDC dc, int x, int y) {
+    std::vector<COLORREF> pixels;
+    for (int down = 4; down < 12; ++down)
+        for (int across = 4; across < 12; ++across)
+            pixels.push_back(GetPixel(dc, x + across, y + down));
+    return pixels;
+}
+
+// Which icon the window's caption shows, where wine draws it: "red" (RedIcon), "the exe's" (its
+// own 16-pixel image, drawn here as the caption draws it) or "another", once the caption is
+// painted.
+std::string CaptionIcon(const Tool& tool) {
+    const UniqueWindowDc screen(GetDC(nullptr), {nullptr});
+    const HMODULE exe = LoadLibraryExW(tool.exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HICON own = static_cast<HICON>(
+        LoadImageW(exe, MAKEINTRESOURCEW(IDI_ICON1), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    const HDC drawn = CreateCompatibleDC(screen.get());
+    const HBITMAP canvas = CreateCompatibleBitmap(screen.get(), 16, 16);
+    SelectObject(drawn, canvas);
+    DrawIconEx(drawn, 0, 0, own, 16, 16, 0, nullptr, DI_NORMAL);
+    const std::map<std::vector<COLORREF>, std::string> icons = {
+        {std::vector<COLORREF>(64, RGB(255, 0, 0)), "red"}, {IconMiddle(drawn, 0, 0), "the exe's"}};
+    DeleteDC(drawn);
+    DeleteObject(canvas);
+    DestroyIcon(own);
+    FreeLibrary(exe);
+    RECT frame{};
+    GetWindowRect(tool.window, &frame);
+    POINT client{};
+    ClientToScreen(tool.window, &client);
+    const int x = client.x + 2;
+    const int y = client.x - frame.left + frame.top + (GetSystemMetrics(SM_CYCAPTION) - 16) / 2;
+    std::vector<COLORREF> shown;
+    Poll([&] { return icons.contains(shown = IconMiddle(screen.get(), x, y)); }, 3000);
+    return icons.contains(shown) ? icons.at(shown) : "another";
+}
+
+// A new display mode, WxH, undone when the row ends; what the label then reads.
+std::string ChangeDisplayMode(const std::string& size, const Tool& tool,
+                              std::vector<Undoing>& undo) {
+    DEVMODEW before{};
+    before.dmSize = sizeof before;
+    EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &before);
+    undo.push_back(Undoing(nullptr, [before](void*) mutable {
+        // Wine 8's server crashed when a window closed in another mode.
+        if (ChangeDisplaySettingsExW(nullptr, &before, nullptr, 0, nullptr) !=
+            DISP_CHANGE_SUCCESSFUL)
+            std::exit(std::printf("the display mode was not changed back\n") > 0);
+    }));
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    std::sscanf(size.c_str(), "%lux%lu", &mode.dmPelsWidth, &mode.dmPelsHeight);
+    if (ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr) != DISP_CHANGE_SUCCESSFUL)
+        return "no display mode " + size;
+    return WindowText(GetDlgItem(tool.window, 0));
+}
+
+// Does one act as a user would; returns what the user was shown, "" for nothing.
+std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>& undo) {
     const Words words = Split(act, " ");
     Words seen;
     if (words[0] == "press") { // each button once the boxes of the one before are answered
@@ -234,7 +358,8 @@ std::string ShownByAct(const std::string& act, Tool& tool) {
             for (std::string box = TakeBox(id, 5000); !box.empty(); box = TakeBox(id, 700))
                 seen.push_back(box);
         }
-    } else if (act == "again") { // once the tool has ended
+    } else if (act == "again") { // a new start once the tool has ended; closed first if open
+        PostMessageW(tool.window, WM_CLOSE, 0, 0);
         WaitForExit(tool.process.get(), 10000);
         Start(tool);
     } else if (act == "start again minimised") {
@@ -250,20 +375,30 @@ std::string ShownByAct(const std::string& act, Tool& tool) {
                         L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
                         L"AppsUseLightTheme", size == 8 ? REG_QWORD : REG_DWORD, &useLight, size);
         SendMessageW(tool.window, words[0] == "theme" ? WM_THEMECHANGED : WM_SETTINGCHANGE, 0, 0);
-    } else if (words[0] == "display") { // a new display mode, WxH; the label as it then reads
-        DEVMODEW mode{};
-        mode.dmSize = sizeof mode;
-        mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
-        std::sscanf(words[1].c_str(), "%lux%lu", &mode.dmPelsWidth, &mode.dmPelsHeight);
-        ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr);
-        seen.push_back(WindowText(GetDlgItem(tool.window, 0)));
+    } else if (words[0] == "display") {
+        seen.push_back(ChangeDisplayMode(words[1], tool, undo));
     } else if (act == "look") {
         seen.push_back(WindowAsSeen(tool));
+    } else if (act == "icon") {
+        seen.push_back("caption icon " + CaptionIcon(tool));
     } else {
         std::printf("unknown act \"%s\"\n", act.c_str());
         std::exit(2);
     }
     return Join(seen, " then ");
+}
+
+// What the disk saw of user.ini's files, repeats merged, and a whole backup or save in short.
+std::string DiskRecord(const fs::path& folder) {
+    const std::string record = std::regex_replace(ReadBytes(folder / L".disk-record"),
+                                                  std::regex("user\\.ini\\.fontswitch-"), "");
+    Words disk = Split(WithoutDigits(record), "\n");
+    disk.erase(std::unique(disk.begin(), disk.end()), disk.end());
+    disk.pop_back(); // after the last line end
+    const std::regex backup("W copy, F copy, R copy>user\\.#-#_#(\\(#\\))?备份\\.ini");
+    const std::regex save("W new, F new, R new>user\\.ini");
+    const std::string shortened = std::regex_replace(Join(disk, ", "), backup, "backup$1");
+    return std::regex_replace(shortened, save, "save");
 }
 
 } // namespace
@@ -274,10 +409,12 @@ int main(int, char** argv) {
     const std::string row = rows.at(std::stoul(argv[1]) - 1); // "\n" in it: a line end
     const Words field = Split(std::regex_replace(row, std::regex(R"(\\n)"), "\n"), " | ");
     // The host root's name is outside the ANSI code page, so that only wide paths reach it.
-    const fs::path base = TempFolder(L"row"), root = base / L"主机 호스트",
-                   folder = root / L"T0002";
+    const fs::path base = TempFolder(L"row");
+    const fs::path root = base / L"主机 호스트";
+    const fs::path folder = root / L"T0002";
     const fs::path place = PathFromUtf8(field.at(1)); // the tool's folder, or its path
     const fs::path exe = place.extension() == L".exe" ? place : place / L"TessalyFontSwitch.exe";
+
     Tool tool{LayInstallation(root, exe), nullptr, nullptr};
     Start(tool);
     std::vector<Undoing> undo;
@@ -285,30 +422,26 @@ int main(int, char** argv) {
         undo.push_back(SetUp(item, root));
     WriteBytes(folder / L".disk-record", "");
     Words shown;
-    for (const std::string& act : Split(field.at(3), ", "))
-        if (const std::string seen = tool.window ? ShownByAct(act, tool) : "no window";
-            !seen.empty())
+    for (const std::string& act : Split(field.at(3), ", ")) {
+        const std::string seen = tool.window ? PerformAct(act, tool, undo) : "no window";
+        if (!seen.empty())
             shown.push_back(seen);
+    }
+
     const bool open = WaitForExit(tool.process.get(), 0) == STILL_ACTIVE;
     PostMessageW(tool.window, WM_CLOSE, 0, 0);
     undo.clear();
     // A host started by mistake has left its mark within 0.3 s of the last box.
     Poll([&] { return fs::exists(root / L"tdxw.exe.ran") || fs::exists(base / L"tdxw.exe.ran"); },
          open ? 300 : 9000);
-    // What the disk saw of user.ini's files, repeats merged: each switch puts it in place whole.
-    const std::string record = std::regex_replace(ReadBytes(folder / L".disk-record"),
-                                                  std::regex("user\\.ini\\.fontswitch-"), "");
-    Words disk = Split(WithoutDigits(record), "\n");
-    disk.erase(std::unique(disk.begin(), disk.end()), disk.end());
-    disk.pop_back(); // after the last line end
-    const std::regex backup("W copy, F copy, R copy>user\\.#-#_#(\\(#\\))?备份\\.ini"); // in short
-    const std::regex save("W new, F new, R new>user\\.ini");
-    const std::string shortened = std::regex_replace(Join(disk, ", "), backup, "backup$1");
-    const std::string left =
-        LeftInInstallation(root, base) + ", disk: " + std::regex_replace(shortened, save, "save") +
-        (open ? ", stays open" : "") + ", exit code " +
-        std::to_string(WaitForExit(tool.process.get(), 10000)) +
-        (fs::exists(base / L"tdxw.exe") ? "; outer: " + LeftInInstallation(base, base) : "");
+    const DWORD exitCode = WaitForExit(tool.process.get(), 10000);
+    const std::string disk = DiskRecord(folder);
+    RemoveDiskTriggers(folder); // and the record
+    std::string left = LeftInInstallation(root, base) + ", disk: " + disk;
+    left += (open ? ", stays open" : "") + ", exit code "s + std::to_string(exitCode);
+    if (fs::exists(base / L"tdxw.exe"))
+        left += "; outer: " + LeftInInstallation(base, base);
+
     const std::string got[] = {Join(shown, " then "), left};
     for (int i = 0; i < 2; ++i)
         if (got[i] != field.at(4 + i))

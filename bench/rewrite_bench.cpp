@@ -49,14 +49,14 @@ struct SwitchTiming {
     double TotalMs() const { return backupMs + rewriteMs + renameMs; }
 };
 
-// One switch to HD of the file's save, in the order WriteFontConfig makes it.
+// One switch to HD of the file's save, in the order a switch makes it.
 std::optional<SwitchTiming> TimeSwitch(const std::wstring& path) {
     const double start = NowMs();
     UniqueFile input{_wfopen(path.c_str(), L"rb")};
     if (!input || !BackupFile(path))
         return std::nullopt;
     const double backedUp = NowMs();
-    FontMap scheme = MakeFontScheme(false).entries;
+    KeyLines scheme = SchemeLines(MakeFontScheme(false).entries);
     const bool rewritten = RewriteLines(input.get(), scheme, path);
     input.reset();
     const double streamed = NowMs();

@@ -34,14 +34,15 @@ inline std::string WindowText(HWND window) {
     return U8(text);
 }
 
-// "caption: text" of the process's next message box in UTF-8, after pressing its OK button;
-// empty when none shows.
-inline std::string TakeBox(DWORD processId, DWORD timeoutMs) {
+// "caption: text" of the process's next message box in UTF-8, after pressing its button
+// `answer` (OK, or Cancel); empty when none shows.
+inline std::string TakeBox(DWORD processId, DWORD timeoutMs, int answer = IDOK) {
     HWND box = WaitForWindow(processId, L"#32770", timeoutMs);
     if (!box)
         return "";
     const std::string shown = WindowText(box) + ": " + WindowText(GetDlgItem(box, 0xFFFF));
-    PostMessageW(box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    PostMessageW(box, WM_COMMAND, WPARAM(answer),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
     Poll([&] { return !IsWindow(box); }, 5000);
     return shown;
 }

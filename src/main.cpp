@@ -20,6 +20,8 @@ constexpr wchar_t kTitle[] = L"Tessaly：字体切换";
 constexpr int kLabelId = 0;
 constexpr int kClassicId = 1;
 constexpr int kHdId = 2;
+// A system menu command: below 0xF000, the low four bits free for the system's own use.
+constexpr UINT kRestoreCommand = 0x0010;
 
 // True when no window of the class exists; otherwise brings that window forward.
 bool EnsureSingleInstance(HINSTANCE, const wchar_t* className) {
@@ -56,12 +58,31 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
 LRESULT OnCreate(HWND window, HWND& label, HWND& classic, HWND& hd, UniqueBrush& brush) {
     label =
         CreateControl(window, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER, 260, 80, kLabelId);
-    classic =
-        CreateControl(window, L"BUTTON", L"经典字体", WS_CHILD | WS_VISIBLE, 100, 30, kClassicId);
-    hd = CreateControl(window, L"BUTTON", L"高清字体", WS_CHILD | WS_VISIBLE, 100, 30, kHdId);
+    classic = CreateControl(window, L"BUTTON", L"经典字体", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 100,
+                            30, kClassicId);
+    hd = CreateControl(window, L"BUTTON", L"高清字体", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 100, 30,
+                       kHdId);
     AdjustControlsForDPI(window, label, classic, hd);
     CenterControls(window, label, classic, hd);
     brush.reset(GetThemeBrush());
+    const HMENU systemMenu = GetSystemMenu(window, FALSE);
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING, kRestoreCommand, L"恢复原来的字体(&R)...");
+    // The focus cue shows once the keyboard is used, at once when the tool was started from it.
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS), 0);
+    return 0;
+}
+
+// The control that had the focus when the window was last left gets it back; the first button
+// at first.
+LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam, HWND& focused) {
+    if (LOWORD(wParam) == WA_INACTIVE && IsChild(window, GetFocus()))
+        focused = GetFocus();
+    return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam); // focuses the window when active
+}
+
+LRESULT OnSetFocus(HWND classic, HWND focused) {
+    SetFocus(focused ? focused : classic);
     return 0;
 }
 
@@ -111,6 +132,13 @@ LRESULT OnCommand(WORD id) {
     return 0;
 }
 
+LRESULT OnSysCommand(HWND window, WPARAM command, LPARAM lParam) {
+    if ((command & 0xFFF0) != kRestoreCommand)
+        return DefWindowProcW(window, WM_SYSCOMMAND, command, lParam);
+    RestoreOwnFonts();
+    return 0;
+}
+
 LRESULT OnCtlColorButton(HWND button, HDC dc, HBRUSH brush) {
     ApplyButtonTheme(button, dc);
     return reinterpret_cast<LRESULT>(brush);
@@ -127,15 +155,36 @@ LRESULT OnDestroy(UniqueBrush& brush) {
     return 0;
 }
 
+// Enter presses the focused button, as a click does, and Esc closes the window. Dialog keys
+// would send the commands IDOK (1) and IDCANCEL (2) for them, which are the buttons' own ids.
+bool IsEnterOrEscHandled(HWND window, const MSG& message) {
+    if (message.message != WM_KEYDOWN ||
+        (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE) ||
+        (message.hwnd != window && !IsChild(window, message.hwnd)))
+        return false;
+    if (message.wParam == VK_ESCAPE)
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    else if (IsChild(window, GetFocus()))
+        SendMessageW(GetFocus(), BM_CLICK, 0, 0);
+    return true;
+}
+
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     static HWND lblResolution = nullptr;
     static HWND btnClassic = nullptr;
     static HWND btnHD = nullptr;
     static UniqueBrush hBrush;
     static HMONITOR labelMonitor = nullptr; // the monitor the label describes
+    static HWND focusedControl = nullptr;
     switch (message) {
     case WM_CREATE:
         return OnCreate(window, lblResolution, btnClassic, btnHD, hBrush);
+    case WM_ACTIVATE:
+        return OnActivate(window, wParam, lParam, focusedControl);
+    case WM_SETFOCUS:
+        return OnSetFocus(btnClassic, focusedControl);
+    case WM_SYSCOMMAND:
+        return OnSysCommand(window, wParam, lParam);
     case WM_SIZE:
         return OnSize(window, lblResolution, btnClassic, btnHD, labelMonitor);
     case WM_MOVE:
@@ -191,6 +240,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Tab and Shift+Tab move the focus between the buttons, Space presses the focused one.
+        if (IsEnterOrEscHandled(window, message) || IsDialogMessageW(window, &message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

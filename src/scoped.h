@@ -17,6 +17,15 @@ inline UniqueHandle AdoptHandle(HANDLE handle) {
     return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
+struct FindCloser {
+    void operator()(HANDLE search) const { FindClose(search); }
+};
+using UniqueFind = std::unique_ptr<void, FindCloser>;
+
+inline UniqueFind AdoptFind(HANDLE search) {
+    return UniqueFind(search == INVALID_HANDLE_VALUE ? nullptr : search);
+}
+
 struct RegKeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
 };

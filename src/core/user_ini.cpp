@@ -26,11 +26,23 @@ std::string_view FindLineKey(std::string_view line) {
     return Trim(text.substr(0, equals));
 }
 
-// How much longer the content can grow: each replaced line is at most key=value LF.
-size_t CountMaxGrowth(const FontMap& scheme) {
+// Calls `visit(line, start)` for each line of `lines` (each ends after LF or at the end) while it
+// returns true.
+template <typename Visit> void ForEachLine(std::string_view lines, Visit visit) {
+    for (size_t start = 0; start < lines.size();) {
+        const size_t newline = lines.find('\n', start);
+        const size_t end = newline == std::string_view::npos ? lines.size() : newline + 1;
+        if (!visit(lines.substr(start, end - start), start))
+            return;
+        start = end;
+    }
+}
+
+// How much longer the content can grow: each replaced line is at most its replacement and LF.
+size_t CountMaxGrowth(const KeyLines& replacements) {
     size_t growth = 0;
-    for (const auto& [key, value] : scheme)
-        growth += key.size() + value.size() + 2;
+    for (const auto& [key, line] : replacements)
+        growth += line.size() + 1;
     return growth;
 }
 
@@ -65,12 +77,12 @@ long long ReadSome(FILE* input, char* into, size_t size) {
 // Copies `input` rewritten to `output` through two reused buffers, whole lines at a time (only a
 // line longer than the buffer grows it), and flushes `output` to the disk. Returns the failure's
 // message, or nullptr.
-const wchar_t* StreamRewritten(FILE* input, FontMap& scheme, HANDLE output) {
+const wchar_t* StreamRewritten(FILE* input, KeyLines& replacements, HANDLE output) {
     if (!output)
         return kWriteFailure;
     std::string buffer(kReadChunkSize, '\0');
     std::string out;
-    out.reserve(kReadChunkSize + CountMaxGrowth(scheme));
+    out.reserve(kReadChunkSize + CountMaxGrowth(replacements));
     size_t filled = 0;
     for (;;) {
         if (filled == buffer.size())
@@ -82,11 +94,11 @@ const wchar_t* StreamRewritten(FILE* input, FontMap& scheme, HANDLE output) {
         const bool atEnd = got == 0;
         // Once every key is used, the rest passes through as it is, whole lines or not.
         const std::string_view data(buffer.data(), filled);
-        const size_t whole = atEnd || scheme.empty() ? filled : data.rfind('\n') + 1;
+        const size_t whole = atEnd || replacements.empty() ? filled : data.rfind('\n') + 1;
         std::string_view rewritten = data.substr(0, whole); // 0 bytes while no LF came
-        if (!scheme.empty()) {
+        if (!replacements.empty()) {
             out.clear();
-            RewriteContent(rewritten, scheme, out);
+            RewriteContent(rewritten, replacements, out);
             rewritten = out;
         }
         if (!WriteAll(output, rewritten))
@@ -107,32 +119,53 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-void RewriteContent(std::string_view lines, FontMap& scheme, std::string& out) {
+std::string_view LineValue(std::string_view line) {
+    const std::string_view text = Trim(line);
+    return Trim(text.substr(text.find('=') + 1));
+}
+
+KeyLines SchemeLines(const FontMap& scheme) {
+    KeyLines lines;
+    for (const auto& [key, value] : scheme)
+        lines.emplace(key, key + "=" + value + "\n");
+    return lines;
+}
+
+KeyLines FindKeyLines(std::string_view content, const FontMap& keys) {
+    KeyLines found;
+    ForEachLine(content, [&](std::string_view line, size_t) {
+        const std::string_view key = FindLineKey(line);
+        if (keys.contains(key))
+            found.emplace(key, line); // the first line of a key stays
+        return found.size() < keys.size();
+    });
+    return found;
+}
+
+void RewriteContent(std::string_view lines, KeyLines& replacements, std::string& out) {
     size_t copied = 0; // lines before this offset are already in `out`
-    size_t start = 0;
-    while (start < lines.size() && !scheme.empty()) {
-        const size_t newline = lines.find('\n', start);
-        const size_t end = newline == std::string_view::npos ? lines.size() : newline + 1;
-        const auto entry = scheme.find(FindLineKey(lines.substr(start, end - start)));
-        if (entry != scheme.end()) {
-            out.append(lines.substr(copied, start - copied));
-            out.append(entry->first).append(1, '=').append(entry->second).append(1, '\n');
-            scheme.erase(entry);
-            copied = end;
+    ForEachLine(lines, [&](std::string_view line, size_t start) {
+        const auto entry = replacements.find(FindLineKey(line));
+        if (entry != replacements.end()) {
+            out.append(lines.substr(copied, start - copied)).append(entry->second);
+            if (!entry->second.ends_with('\n') && line.ends_with('\n')) // never joins the next
+                out.append(1, '\n');
+            replacements.erase(entry);
+            copied = start + line.size();
         }
-        start = end;
-    }
+        return !replacements.empty();
+    });
     out.append(lines.substr(copied));
 }
 
-bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path) {
+bool RewriteLines(FILE* input, KeyLines& replacements, const std::wstring& path) {
     const std::wstring newFile = WorkFilePath(path, WorkFile::NewContent);
     DeleteFileW(newFile.c_str()); // left by a switch cut short, maybe with other attributes
     const wchar_t* failure = nullptr;
     {
         UniqueHandle output = CreateForWriting(
             newFile, CREATE_ALWAYS, PickCreateAttributes(GetFileAttributesW(path.c_str())));
-        failure = StreamRewritten(input, scheme, output.get());
+        failure = StreamRewritten(input, replacements, output.get());
     }
     if (!failure)
         return true;

@@ -12,18 +12,32 @@
 // 256 KiB measured best under wine (64 KiB: 1.8 copies per extra MB, 1 MiB: 10 ms more at 1 MB).
 inline constexpr size_t kReadChunkSize = 256 * 1024;
 
+// Key -> the whole line, its line end included, that replaces the first line carrying the key.
+using KeyLines = std::map<std::string, std::string, std::less<>>;
+
 // text without leading and trailing space, tab, CR and LF.
 std::string_view Trim(std::string_view text);
 
+// The value a line sets: the trimmed text after its first "=", for a line that carries a key.
+std::string_view LineValue(std::string_view line);
+
+// The scheme's entries as the lines that replace the keys' lines: key=value LF.
+KeyLines SchemeLines(const FontMap& scheme);
+
+// The first line of `content` that carries each key of `keys`, as it stands, its line end
+// included; blank lines, comments and lines without "=" carry no key.
+KeyLines FindKeyLines(std::string_view content, const FontMap& keys);
+
 // Appends `lines` (whole lines: each ends after LF or at the end of `lines`) to `out` with the
-// first line of each key in `scheme` replaced by key=value LF; used keys are removed from
-// `scheme`. Every other byte is kept.
-void RewriteContent(std::string_view lines, FontMap& scheme, std::string& out);
+// first line of each key in `replacements` replaced by the key's line, which gains an LF where
+// it lacks one and a line follows; used keys are removed from `replacements`. Every other byte
+// is kept.
+void RewriteContent(std::string_view lines, KeyLines& replacements, std::string& out);
 
 // Streams `input` (opened "rb") through the line rules into a new file beside `path`, flushed to
 // the disk. On failure the new file is removed, "无法读取配置文件 user.ini" or
 // "无法写入配置文件 user.ini" / "错误提醒" is shown and false returned.
-bool RewriteLines(FILE* input, FontMap& scheme, const std::wstring& path);
+bool RewriteLines(FILE* input, KeyLines& replacements, const std::wstring& path);
 
 // Puts the file RewriteLines made over `path` in one rename, so `path` is never missing; the
 // new file has `path`'s attributes. On failure `path` is unchanged, the new file removed,

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
+#include <tuple>
 
 namespace {
 
@@ -29,6 +31,37 @@ bool CopyFlushed(HANDLE source, const std::wstring& copy) {
         if (got == 0)
             return FlushFileBuffers(out.get()) != FALSE;
     return false;
+}
+
+constexpr wchar_t kBackupSuffix[] = L"备份.ini";
+
+// Takes `prefix` off the start of `text`; whether it was there.
+bool Take(std::wstring_view& text, std::wstring_view prefix) {
+    if (!text.starts_with(prefix))
+        return false;
+    text.remove_prefix(prefix.size());
+    return true;
+}
+
+// Takes a number of one to four decimal digits off the start of `text`; whether it was there.
+bool TakeNumber(std::wstring_view& text, int& value) {
+    const size_t digits = std::min(text.find_first_not_of(L"0123456789"), text.size());
+    if (digits == 0 || digits > 4)
+        return false;
+    value = 0;
+    for (const wchar_t digit : text.substr(0, digits))
+        value = value * 10 + (digit - L'0');
+    text.remove_prefix(digits);
+    return true;
+}
+
+// Splits a path into its folder, with its separator, and the stem of its file name.
+std::pair<std::wstring, std::wstring> FolderAndStem(const std::wstring& source) {
+    const size_t separator = source.find_last_of(L"\\/");
+    const size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+    const size_t dot = source.rfind(L'.');
+    const size_t stemEnd = dot == std::wstring::npos || dot < nameStart ? source.size() : dot;
+    return {source.substr(0, nameStart), source.substr(nameStart, stemEnd - nameStart)};
 }
 
 // Renames `copy` to the first backup name of the minute that is free: an earlier backup is kept.
@@ -57,13 +90,46 @@ std::wstring GetCurrentTimestamp() {
 }
 
 std::wstring BackupPathFor(const std::wstring& source, const std::wstring& timestamp, int copy) {
-    // Directory and stem together: everything before the file name's last dot.
-    size_t separator = source.find_last_of(L"\\/");
-    size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
-    size_t dot = source.rfind(L'.');
-    size_t stemEnd = dot == std::wstring::npos || dot < nameStart ? source.size() : dot;
+    const auto [folder, stem] = FolderAndStem(source);
     const std::wstring number = copy > 1 ? L"(" + DecimalText(copy) + L")" : L"";
-    return source.substr(0, stemEnd) + L"." + timestamp + number + L"备份.ini";
+    return folder + stem + L"." + timestamp + number + kBackupSuffix;
+}
+
+bool IsBackupName(std::wstring_view name, std::wstring_view stem) {
+    std::wstring_view rest = name;
+    int month = 0, day = 0, hourMinute = 0, copy = 1;
+    const bool parsed = Take(rest, stem) && Take(rest, L".") && TakeNumber(rest, month) &&
+                        Take(rest, L"-") && TakeNumber(rest, day) && Take(rest, L"_") &&
+                        TakeNumber(rest, hourMinute) &&
+                        (!Take(rest, L"(") || (TakeNumber(rest, copy) && Take(rest, L")"))) &&
+                        rest == kBackupSuffix;
+    const int hour = hourMinute / 100, minute = hourMinute % 100;
+    const bool inRange = month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour <= 23 &&
+                         minute <= 59 && copy <= kMaxBackupsPerMinute;
+    // Written as BackupFile writes them: no zero left out or added, no "(1)".
+    return parsed && inRange &&
+           BackupPathFor(std::wstring(stem) + L".ini", FormatTimestamp(month, day, hour, minute),
+                         copy) == name;
+}
+
+std::vector<FoundBackup> ListBackups(const std::wstring& source) {
+    const auto [folder, stem] = FolderAndStem(source);
+    std::vector<FoundBackup> backups;
+    WIN32_FIND_DATAW entry{};
+    const UniqueFind search =
+        AdoptFind(FindFirstFileExW((folder + stem + L".*" + kBackupSuffix).c_str(), FindExInfoBasic,
+                                   &entry, FindExSearchNameMatch, nullptr, 0));
+    for (BOOL listed = search != nullptr; listed; listed = FindNextFileW(search.get(), &entry))
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            IsBackupName(entry.cFileName, stem))
+            backups.push_back({folder + entry.cFileName, entry.cFileName,
+                               ULARGE_INTEGER{{entry.ftLastWriteTime.dwLowDateTime,
+                                               entry.ftLastWriteTime.dwHighDateTime}}
+                                   .QuadPart});
+    std::sort(backups.begin(), backups.end(), [](const FoundBackup& a, const FoundBackup& b) {
+        return std::tie(a.written, a.name) > std::tie(b.written, b.name);
+    });
+    return backups;
 }
 
 bool BackupFile(const std::wstring& source) {

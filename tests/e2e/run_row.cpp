@@ -3,12 +3,12 @@
 #include "host/backup.h"
 #include "host/compat_layer.h"
 #include "host_installation.h"
-#include "resource_ids.h"
 #include "windows_and_boxes.h"
 
 #include <sddl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -51,27 +51,29 @@ fs::path PathFromUtf8(const std::string& utf8) {
     return std::u8string(utf8.begin(), utf8.end());
 }
 
-// The three font lines of a slot (1 to 10): as the user set them (scheme 0), in their own layout,
-// and as Classic (1) and HD (2) write them; s is 宋体, y 微软雅黑 in GBK.
+// The three font lines of a slot (1 to 10): as the user set them (scheme 0, and later 3), in
+// their own layout, and as Classic (1) and HD (2) write them; s is 宋体, y 微软雅黑 in GBK.
 std::string FontLines(int scheme, int slot) {
     const std::string n = std::to_string(slot);
-    if (scheme == 0)
-        return " FONTNAME" + n + "\t= Fixedsys ;#\r\n FONTSIZE" + n + "\t= 9 ;#\r\n FontWeigth" +
-               n + "\t= 700 ;#\r\n";
+    const std::string face = scheme == 0 ? "Fixedsys" : "Courier";
+    if (scheme == 0 || scheme == 3)
+        return " FONTNAME" + n + "\t= " + face + " ;#\r\n FONTSIZE" + n +
+               "\t= 9 ;#\r\n FontWeigth" + n + "\t= 700 ;#\r\n";
     const Words classic = Split("System -13 Arial -12 s 14 Arial -12 s 14 Arial -12 y -18 "
                                 "Arial -12 Arial -12 y -22",
                                 " ");
     const Words hd = Split("y -12 y -10 s -14 y -12 y -12 y -12 y -14 y -12 y -10 y -16", " ");
-    const std::string face = (scheme == 1 ? classic : hd)[size_t(2 * slot - 2)];
+    const std::string schemeFace = (scheme == 1 ? classic : hd)[size_t(2 * slot - 2)];
     const std::string size = (scheme == 1 ? classic : hd)[size_t(2 * slot - 1)];
-    const std::string faceBytes = face == "s"   ? "\xCB\xCE\xCC\xE5"
-                                  : face == "y" ? "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA"
-                                                : face;
+    const std::string faceBytes = schemeFace == "s"   ? "\xCB\xCE\xCC\xE5"
+                                  : schemeFace == "y" ? "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA"
+                                                      : schemeFace;
     return "FONTNAME" + n + "=" + faceBytes + "\nFONTSIZE" + n + "=" + size + "\nFontWeigth" + n +
            "=400\n";
 }
 
-// A user.ini of 1.3 MB as it was (0), as Classic (1) and HD (2) leave it.
+// A user.ini of 1.3 MB as it was (0), as Classic (1) and HD (2) leave it, with other fonts of the
+// user's own (3).
 std::string HostIni(int scheme) {
     const std::string keyIfCut = "a" + std::string(600 * 1024, ' ') + "\t FONTNAME1=Old\r\n";
     const std::string notKeys =
@@ -88,20 +90,38 @@ std::string HostIni(int scheme) {
     const std::string lastLineWithoutEnd = "end";
     return keyIfCut + notKeys + lookAlikes + fonts + repeated + comments + lastLineWithoutEnd;
 }
-const std::map<std::string, std::string> kKinds = {
-    {HostIni(0), "original"}, {HostIni(1), "Classic"}, {HostIni(2), "HD"}, {"", "none"}};
+const std::map<std::string, std::string> kKinds = {{HostIni(0), "original"},
+                                                   {HostIni(1), "Classic"},
+                                                   {HostIni(2), "HD"},
+                                                   {HostIni(3), "Courier"},
+                                                   {"", "none"}};
+// What the host adds to user.ini after a switch: a screen layout of the user's.
+const std::string kLaterSetting = "\r\n[CustomPad]\r\nPad1=my layout";
+
+// The bytes of the kind of user.ini named, as kKinds names them.
+std::string KindBytes(const std::string& name) {
+    for (const auto& [bytes, kind] : kKinds)
+        if (kind == name)
+            return bytes;
+    std::printf("unknown kind \"%s\"\n", name.c_str());
+    std::exit(2);
+}
 
 // Each run of digits as one "#", so that times do not show.
 std::string WithoutDigits(const std::string& text) {
     return std::regex_replace(text, std::regex("[0-9]+"), "#");
 }
 
-// A file's name (digits as #) and the kind of user.ini it holds, or else its size.
+// A file's name (digits as #) and the kind of user.ini it holds, with the later setting or not,
+// or else its size.
 std::string NameWithKindOrSize(const fs::path& file) {
     const std::string bytes = ReadBytes(file);
-    return WithoutDigits(U8(file.filename().wstring())) + " (" +
-           (kKinds.contains(bytes) ? kKinds.at(bytes) : std::to_string(bytes.size()) + " bytes") +
-           ")";
+    const std::string earlier = bytes.substr(0, bytes.size() - kLaterSetting.size());
+    const std::string kind = kKinds.contains(bytes) ? kKinds.at(bytes)
+                             : bytes.ends_with(kLaterSetting) && kKinds.contains(earlier)
+                                 ? kKinds.at(earlier) + " + later setting"
+                                 : std::to_string(bytes.size()) + " bytes";
+    return WithoutDigits(U8(file.filename().wstring())) + " (" + kind + ")";
 }
 
 // The name of the compatibility value of `root`'s tdxw.exe.
@@ -220,6 +240,18 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
         RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly);
         RegCloseKey(key);
         LocalFree(readOnly);
+    } else if (words[0] == "user.ini") { // holding the kind named
+        WriteBytes(root / L"T0002\\user.ini", KindBytes(words[1]));
+    } else if (item == "later setting") { // saved by the host after the switch
+        WriteBytes(root / L"T0002\\user.ini", ReadBytes(root / L"T0002\\user.ini") + kLaterSetting);
+    } else if (words[0] == "backup") { // user.STAMP备份.ini holding the kind named, written N h ago
+        const fs::path copy = root / L"T0002" / PathFromUtf8("user." + words[1] + "备份.ini");
+        WriteBytes(copy, KindBytes(words[2]));
+        fs::last_write_time(copy, fs::file_time_type::clock::now() -
+                                      std::chrono::hours(std::stoi(words[3])));
+    } else if (item ==
+               "keyboard cues off") { // as Windows has them: the focus shown once keys are used
+        SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, nullptr, SPIF_SENDCHANGE);
     } else if (words[0] == "red") { // a kzv.ico of one colour
         WriteBytes(file, RedIcon());
     } else if (item == "refuse layers") { // a key that lasts cannot be made below a volatile one
@@ -287,42 +319,17 @@ std::string WindowAsSeen(const Tool& tool) {
                      GetPixel(screen.get(), rect.left - 2, rect.top), cell, ink);
 }
 
-// The middle 8x8 pixels of a 16x16 icon drawn at `x`, `y`: opaque whatever lies below the icon.
-std::vector<COLORREF> IconMiddle(HDC dc, int x, int y) {
-    std::vector<COLORREF> pixels;
-    for (int down = 4; down < 12; ++down)
-        for (int across = 4; across < 12; ++across)
-            pixels.push_back(GetPixel(dc, x + across, y + down));
-    return pixels;
-}
-
-// Which icon the window's caption shows, where wine draws it: "red" (RedIcon), "the exe's" (its
-// own 16-pixel image, drawn here as the caption draws it) or "another", once the caption is
-// painted.
+// The colour at the middle of the caption's icon, where wine draws it, once painted.
 std::string CaptionIcon(const Tool& tool) {
-    const UniqueWindowDc screen(GetDC(nullptr), {nullptr});
-    const HMODULE exe = LoadLibraryExW(tool.exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    const HICON own = static_cast<HICON>(
-        LoadImageW(exe, MAKEINTRESOURCEW(IDI_ICON1), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    const HDC drawn = CreateCompatibleDC(screen.get());
-    const HBITMAP canvas = CreateCompatibleBitmap(screen.get(), 16, 16);
-    SelectObject(drawn, canvas);
-    DrawIconEx(drawn, 0, 0, own, 16, 16, 0, nullptr, DI_NORMAL);
-    const std::map<std::vector<COLORREF>, std::string> icons = {
-        {std::vector<COLORREF>(64, RGB(255, 0, 0)), "red"}, {IconMiddle(drawn, 0, 0), "the exe's"}};
-    DeleteDC(drawn);
-    DeleteObject(canvas);
-    DestroyIcon(own);
-    FreeLibrary(exe);
+    Sleep(500);
     RECT frame{};
     GetWindowRect(tool.window, &frame);
     POINT client{};
     ClientToScreen(tool.window, &client);
-    const int x = client.x + 2;
-    const int y = client.x - frame.left + frame.top + (GetSystemMetrics(SM_CYCAPTION) - 16) / 2;
-    std::vector<COLORREF> shown;
-    Poll([&] { return icons.contains(shown = IconMiddle(screen.get(), x, y)); }, 3000);
-    return icons.contains(shown) ? icons.at(shown) : "another";
+    const int border = client.x - frame.left;
+    const int top = frame.top + border + (GetSystemMetrics(SM_CYCAPTION) - 16) / 2;
+    const UniqueWindowDc screen(GetDC(nullptr), {nullptr});
+    return Formatted("caption icon %06lx", GetPixel(screen.get(), client.x + 2 + 8, top + 8));
 }
 
 // A new display mode, WxH, undone when the row ends; what the label then reads.
@@ -346,6 +353,37 @@ std::string ChangeDisplayMode(const std::string& size, const Tool& tool,
     return WindowText(GetDlgItem(tool.window, 0));
 }
 
+// Types keys as a user does, into the tool's window brought to the front: held down in order,
+// let go in reverse.
+void Type(const Tool& tool, const std::vector<WORD>& keys) {
+    SetForegroundWindow(tool.window);
+    Poll([&] { return GetForegroundWindow() == tool.window; }, 2000);
+    std::vector<INPUT> strokes;
+    for (const WORD key : keys)
+        strokes.push_back({INPUT_KEYBOARD, {.ki = {key, 0, 0, 0, 0}}});
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+        strokes.push_back({INPUT_KEYBOARD, {.ki = {*key, 0, KEYEVENTF_KEYUP, 0, 0}}});
+    SendInput(UINT(strokes.size()), strokes.data(), sizeof(INPUT));
+    Sleep(300); // taken after the messages sent meanwhile
+}
+
+// The boxes the tool shows next, each answered: the first within 5 s, no switch keeps its user
+// waiting longer, each later one within 0.7 s of the one before.
+void TakeBoxes(const Tool& tool, Words& seen, int answer = IDOK) {
+    const DWORD id = GetProcessId(tool.process.get());
+    for (std::string box = TakeBox(id, 5000, answer); !box.empty(); box = TakeBox(id, 700, answer))
+        seen.push_back(box);
+}
+
+// The text of the control with the keyboard focus, once the keys typed are taken.
+std::string Focus(const Tool& tool) {
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    Sleep(300);
+    GetGUIThreadInfo(GetWindowThreadProcessId(tool.window, nullptr), &thread);
+    return "focus on " + WindowText(thread.hwndFocus);
+}
+
 // Does one act as a user would; returns what the user was shown, "" for nothing.
 std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>& undo) {
     const Words words = Split(act, " ");
@@ -353,11 +391,25 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
     if (words[0] == "press") { // each button once the boxes of the one before are answered
         for (const char button : words[1]) {
             PostMessageW(GetDlgItem(tool.window, button - '0'), BM_CLICK, 0, 0);
-            const DWORD id = GetProcessId(tool.process.get());
-            // No switch keeps its user waiting for more than 5 s.
-            for (std::string box = TakeBox(id, 5000); !box.empty(); box = TakeBox(id, 700))
-                seen.push_back(box);
+            TakeBoxes(tool, seen);
         }
+    } else if (words[0] == "restore") { // from the system menu by keys; "restore and cancel"
+        Type(tool, {VK_MENU, VK_SPACE});
+        WaitForWindow(GetProcessId(tool.process.get()), L"#32768", 5000);
+        Type(tool, {VK_END}); // the last item
+        Type(tool, {VK_RETURN});
+        TakeBoxes(tool, seen, words.size() > 1 ? IDCANCEL : IDOK);
+    } else if (words[0] == "key") { // tab, shift+tab, space, enter, esc; a press's boxes answered
+        const std::map<std::string, std::vector<WORD>> keys = {{"tab", {VK_TAB}},
+                                                               {"shift+tab", {VK_SHIFT, VK_TAB}},
+                                                               {"space", {VK_SPACE}},
+                                                               {"enter", {VK_RETURN}},
+                                                               {"esc", {VK_ESCAPE}}};
+        Type(tool, keys.at(words[1]));
+        if (words[1] == "space" || words[1] == "enter")
+            TakeBoxes(tool, seen);
+    } else if (act == "focus") {
+        seen.push_back(Focus(tool));
     } else if (act == "again") { // a new start once the tool has ended; closed first if open
         PostMessageW(tool.window, WM_CLOSE, 0, 0);
         WaitForExit(tool.process.get(), 10000);
@@ -380,7 +432,7 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
     } else if (act == "look") {
         seen.push_back(WindowAsSeen(tool));
     } else if (act == "icon") {
-        seen.push_back("caption icon " + CaptionIcon(tool));
+        seen.push_back(CaptionIcon(tool));
     } else {
         std::printf("unknown act \"%s\"\n", act.c_str());
         std::exit(2);

@@ -8,32 +8,47 @@
 #include <filesystem>
 #include <fstream>
 
-namespace fs = std::filesystem;
-
 TEST(FormatTimestamp, WritesTheMonthAsItIsAndTheDayHourAndMinuteInTwoDigits) {
     EXPECT_EQ(L"1-04_0907", FormatTimestamp(1, 4, 9, 7));
     EXPECT_EQ(L"12-31_2359", FormatTimestamp(12, 31, 23, 59));
 }
 
+TEST(IsBackupName, TakesTheNamesBackupFileGivesAndNoOther) {
+    const std::pair<const wchar_t*, bool> names[] = {
+        {L"user.1-04_0957备份.ini", true},
+        {L"user.12-31_2359(99)备份.ini", true},
+        {L"user.1-04_0957(2)备份.ini", true},
+        {L"user.1-04_0957(1)备份.ini", false},
+        {L"user.1-04_0957(02)备份.ini", false},
+        {L"user.01-04_0957备份.ini", false},
+        {L"user.1-4_0957备份.ini", false},
+        {L"user.13-04_0957备份.ini", false},
+        {L"user.1-04_2460备份.ini", false},
+        {L"user.1-04_0957备份.ini.txt", false},
+        {L"User.1-04_0957备份.ini", false},
+        {L"user.1-04_0957 备份.ini", false},
+        {L"user.备份.ini", false},
+        {L"users.1-04_0957备份.ini", false},
+    };
+    for (const auto& [name, expected] : names)
+        EXPECT_EQ(expected, IsBackupName(name, L"user")) << testing::PrintToString(name);
+}
+
 // Windows looks the compatibility value up by the long path of the program it starts.
 TEST(HostExeFullPath, NamesTheHostByItsLongPathWhenTheBaseIsShort) {
-    const fs::path folder = fs::temp_directory_path() / L"fontswitch" / L"long paths";
-    const fs::path root = folder / L"long host 主机";
-    const fs::path empty = folder / L"no host here";
-    fs::remove_all(folder);
-    fs::create_directories(root);
-    fs::create_directories(empty);
-    std::ofstream(root / L"tdxw.exe").put('x');
-    wchar_t shortRoot[MAX_PATH] = {};
-    wchar_t shortEmpty[MAX_PATH] = {};
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / L"long paths";
+    const std::wstring root = folder / L"long host 主机", empty = folder / L"no host here";
+    std::filesystem::create_directories(root);
+    std::filesystem::create_directories(empty);
+    std::ofstream(std::filesystem::path(root + L"\\tdxw.exe")).put('x');
+    wchar_t shortRoot[MAX_PATH] = {}, shortEmpty[MAX_PATH] = {};
     GetShortPathNameW(root.c_str(), shortRoot, MAX_PATH);
     GetShortPathNameW(empty.c_str(), shortEmpty, MAX_PATH);
-    ASSERT_NE(root.wstring(), shortRoot) << "the platform gave no short name";
+    ASSERT_NE(root, shortRoot) << "the platform gave no short name";
     const std::wstring cases[][2] = {
-        {shortRoot, root.wstring() + L"\\tdxw.exe"},                               // folder layout
-        {shortRoot + std::wstring(L"\\tool.exe"), root.wstring() + L"\\tdxw.exe"}, // root layout
-        {shortEmpty, empty.wstring() + L"\\tdxw.exe"},                             // no tdxw.exe
-    };
+        {shortRoot, root + L"\\tdxw.exe"},
+        {shortRoot + std::wstring(L"\\tool.exe"), root + L"\\tdxw.exe"},
+        {shortEmpty, empty + L"\\tdxw.exe"}}; // the base, the name
     for (const auto& [base, expected] : cases)
-        EXPECT_EQ(expected, HostExeFullPath(base)) << "base " << fs::path(base).string();
+        EXPECT_EQ(expected, HostExeFullPath(base)) << "base " << testing::PrintToString(base);
 }

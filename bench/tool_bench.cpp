@@ -244,7 +244,6 @@ const char* Verdict(bool met) {
 
 int main() {
     const std::wstring bin = ExeDir().wstring();
-    SetCurrentDirectoryW(bin.c_str()); // the tool reads kzv.ico from its current directory
     const std::wstring tool = bin + L"\\TessalyFontSwitch.exe";
     const std::wstring minimal = bin + L"\\minimal_window.exe";
 

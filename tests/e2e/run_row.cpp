@@ -191,15 +191,15 @@ std::string LeftInInstallation(const fs::path& root, const fs::path& base) {
            (ran.empty() ? "" : ", host ran in " + U8(PathFromUtf8(ran).lexically_relative(base)));
 }
 
-// A .ico file of one 16x16 image, all red.
+// A .ico file of one 16x16 image, all red: its header, its one entry (0x468 bytes at 0x16), the
+// image's header, its pixels (blue, green, red, alpha) and its mask.
 std::string RedIcon() {
     const BITMAPINFOHEADER header{sizeof header, 16, 32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::string image(reinterpret_cast<const char*>(&header), sizeof header);
+    std::string icon = "\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0\x68\x04\0\0\x16\0\0\0"s +
+                       std::string(reinterpret_cast<const char*>(&header), sizeof header);
     for (int pixel = 0; pixel < 16 * 16; ++pixel)
-        image += "\x00\x00\xFF\xFF"s;   // blue, green, red, alpha
-    image += std::string(16 * 4, '\0'); // the mask
-    const char size[4] = {char(image.size()), char(image.size() >> 8), 0, 0};
-    return "\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0"s + std::string(size, 4) + "\x16\0\0\0"s + image;
+        icon += "\x00\x00\xFF\xFF"s;
+    return icon + std::string(16 * 4, '\0');
 }
 
 // Makes one item of a row's setup, with paths below the host root; returns its undoing.
@@ -249,18 +249,8 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
         WriteBytes(copy, KindBytes(words[2]));
         fs::last_write_time(copy, fs::file_time_type::clock::now() -
                                       std::chrono::hours(std::stoi(words[3])));
-    } else if (item ==
-               "keyboard cues off") { // as Windows has them: the focus shown once keys are used
-        SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, nullptr, SPIF_SENDCHANGE);
     } else if (words[0] == "red") { // a kzv.ico of one colour
         WriteBytes(file, RedIcon());
-    } else if (item == "refuse layers") { // a key that lasts cannot be made below a volatile one
-        const std::wstring flags = fs::path(kLayersKey).parent_path().wstring();
-        HKEY key = nullptr;
-        RegDeleteTreeW(HKEY_CURRENT_USER, flags.c_str());
-        RegCreateKeyExW(HKEY_CURRENT_USER, flags.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        RegCloseKey(key);
     } else if (item == "same minute") { // for all the row's switches
         while (std::time(nullptr) % 60 > 50)
             Sleep(100);
@@ -332,21 +322,18 @@ std::string CaptionIcon(const Tool& tool) {
     return Formatted("caption icon %06lx", GetPixel(screen.get(), client.x + 2 + 8, top + 8));
 }
 
-// A new display mode, WxH, undone when the row ends; what the label then reads.
+// A new display mode, WxH, changed back when the row ends; what the label then reads.
 std::string ChangeDisplayMode(const std::string& size, const Tool& tool,
                               std::vector<Undoing>& undo) {
-    DEVMODEW before{};
-    before.dmSize = sizeof before;
-    EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &before);
-    undo.push_back(Undoing(nullptr, [before](void*) mutable {
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    undo.push_back(Undoing(nullptr, [before = mode](void*) mutable {
         // Wine 8's server crashed when a window closed in another mode.
         if (ChangeDisplaySettingsExW(nullptr, &before, nullptr, 0, nullptr) !=
             DISP_CHANGE_SUCCESSFUL)
             std::exit(std::printf("the display mode was not changed back\n") > 0);
     }));
-    DEVMODEW mode{};
-    mode.dmSize = sizeof mode;
-    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
     std::sscanf(size.c_str(), "%lux%lu", &mode.dmPelsWidth, &mode.dmPelsHeight);
     if (ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr) != DISP_CHANGE_SUCCESSFUL)
         return "no display mode " + size;
@@ -375,15 +362,6 @@ void TakeBoxes(const Tool& tool, Words& seen, int answer = IDOK) {
         seen.push_back(box);
 }
 
-// The text of the control with the keyboard focus, once the keys typed are taken.
-std::string Focus(const Tool& tool) {
-    GUITHREADINFO thread{};
-    thread.cbSize = sizeof thread;
-    Sleep(300);
-    GetGUIThreadInfo(GetWindowThreadProcessId(tool.window, nullptr), &thread);
-    return "focus on " + WindowText(thread.hwndFocus);
-}
-
 // Does one act as a user would; returns what the user was shown, "" for nothing.
 std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>& undo) {
     const Words words = Split(act, " ");
@@ -408,8 +386,12 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
         Type(tool, keys.at(words[1]));
         if (words[1] == "space" || words[1] == "enter")
             TakeBoxes(tool, seen);
-    } else if (act == "focus") {
-        seen.push_back(Focus(tool));
+    } else if (act == "focus") { // the control with the keyboard focus, once keys typed are taken
+        GUITHREADINFO thread{};
+        thread.cbSize = sizeof thread;
+        Sleep(300);
+        GetGUIThreadInfo(GetWindowThreadProcessId(tool.window, nullptr), &thread);
+        seen.push_back("focus on " + WindowText(thread.hwndFocus));
     } else if (act == "again") { // a new start once the tool has ended; closed first if open
         PostMessageW(tool.window, WM_CLOSE, 0, 0);
         WaitForExit(tool.process.get(), 10000);

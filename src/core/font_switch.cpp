@@ -6,7 +6,6 @@
 #include "host/compat_layer.h"
 #include "host/host_process.h"
 #include "host/install_paths.h"
-#include "host/durable_file.h"
 
 #include <windows.h>
 
@@ -62,15 +61,12 @@ std::optional<FontChange> PlanRestore(const std::wstring& userIni) {
         return std::nullopt;
     }
     const std::wstring& name = own->backupName;
-    std::string content;
-    if (!ReadWholeFile(userIni, content)) {
+    const std::optional<KeyLines> current = ReadKeyLines(userIni, MakeFontScheme(true).entries);
+    if (!current) {
         MessageBoxW(nullptr, L"无法读取配置文件 user.ini", L"错误提醒", MB_OK | MB_ICONERROR);
         return std::nullopt;
     }
-    std::string restored;
-    KeyLines lines = own->lines;
-    RewriteContent(content, lines, restored);
-    if (restored == content) {
+    if (IsRestored(*current, own->lines)) {
         ShowNotice(L"字体已经与备份 " + name + L" 中的相同，无需恢复。");
         return std::nullopt;
     }

@@ -1,7 +1,6 @@
 #include "core/own_fonts.h"
 
 #include "host/backup.h"
-#include "host/durable_file.h"
 
 #include <algorithm>
 
@@ -22,15 +21,19 @@ bool IsOwnFonts(const KeyLines& lines) {
     return !lines.empty() && !HasSchemeValues(lines, true) && !HasSchemeValues(lines, false);
 }
 
+bool IsRestored(const KeyLines& current, const KeyLines& own) {
+    return std::all_of(own.begin(), own.end(), [&](const auto& keyLine) {
+        const auto line = current.find(keyLine.first); // a key user.ini lacks is not added
+        return line == current.end() || ReplacingLine(line->second, keyLine.second) == line->second;
+    });
+}
+
 std::optional<OwnFonts> FindOwnFonts(const std::wstring& userIni) {
-    const FontMap fontKeys = MakeFontScheme(true).entries;
-    std::string content;
     for (const FoundBackup& backup : ListBackups(userIni)) {
-        if (!ReadWholeFile(backup.path, content))
-            continue; // a backup that cannot be read brings nothing back
-        KeyLines lines = FindKeyLines(content, fontKeys);
-        if (IsOwnFonts(lines))
-            return OwnFonts{backup.name, std::move(lines)};
+        // A backup that cannot be read brings nothing back.
+        std::optional<KeyLines> lines = ReadKeyLines(backup.path, MakeFontScheme(true).entries);
+        if (lines && IsOwnFonts(*lines))
+            return OwnFonts{backup.name, std::move(*lines)};
     }
     return std::nullopt;
 }

@@ -15,6 +15,10 @@ struct OwnFonts {
 // keys, with values (LineValue) neither all those of Classic nor all those of HD.
 bool IsOwnFonts(const KeyLines& lines);
 
+// Whether a user.ini whose font key lines are `current` already carries every line of `own`, so
+// that bringing them back would change nothing.
+bool IsRestored(const KeyLines& current, const KeyLines& own);
+
 // The font key lines of the most recently written backup of `userIni` that holds fonts of the
 // user's own; nothing when none does.
 std::optional<OwnFonts> FindOwnFonts(const std::wstring& userIni);

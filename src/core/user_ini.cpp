@@ -131,15 +131,38 @@ KeyLines SchemeLines(const FontMap& scheme) {
     return lines;
 }
 
-KeyLines FindKeyLines(std::string_view content, const FontMap& keys) {
-    KeyLines found;
+void FindKeyLines(std::string_view content, const FontMap& keys, KeyLines& found) {
     ForEachLine(content, [&](std::string_view line, size_t) {
         const std::string_view key = FindLineKey(line);
         if (keys.contains(key))
             found.emplace(key, line); // the first line of a key stays
         return found.size() < keys.size();
     });
-    return found;
+}
+
+std::optional<KeyLines> ReadKeyLines(const std::wstring& path, const FontMap& keys) {
+    const UniqueHandle file = AdoptHandle(CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    KeyLines found;
+    std::string buffer;
+    DWORD got = 1;
+    while (file && found.size() < keys.size() && got > 0) {
+        const size_t kept = buffer.size(); // a line not yet whole
+        buffer.resize(kept + kReadChunkSize);
+        if (!ReadFile(file.get(), buffer.data() + kept, kReadChunkSize, &got, nullptr))
+            return std::nullopt;
+        buffer.resize(kept + got);
+        const size_t whole = got == 0 ? buffer.size() : buffer.rfind('\n') + 1;
+        FindKeyLines(std::string_view(buffer).substr(0, whole), keys, found);
+        buffer.erase(0, whole);
+    }
+    return file ? std::optional<KeyLines>(std::move(found)) : std::nullopt;
+}
+
+std::string ReplacingLine(std::string_view old, std::string_view replacement) {
+    const bool joins = !replacement.ends_with('\n') && old.ends_with('\n');
+    return std::string(replacement) + (joins ? "\n" : "");
 }
 
 void RewriteContent(std::string_view lines, KeyLines& replacements, std::string& out) {
@@ -147,9 +170,8 @@ void RewriteContent(std::string_view lines, KeyLines& replacements, std::string&
     ForEachLine(lines, [&](std::string_view line, size_t start) {
         const auto entry = replacements.find(FindLineKey(line));
         if (entry != replacements.end()) {
-            out.append(lines.substr(copied, start - copied)).append(entry->second);
-            if (!entry->second.ends_with('\n') && line.ends_with('\n')) // never joins the next
-                out.append(1, '\n');
+            out.append(lines.substr(copied, start - copied));
+            out.append(ReplacingLine(line, entry->second));
             replacements.erase(entry);
             copied = start + line.size();
         }

@@ -4,6 +4,7 @@
 #include "core/font_scheme.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,14 +25,21 @@ std::string_view LineValue(std::string_view line);
 // The scheme's entries as the lines that replace the keys' lines: key=value LF.
 KeyLines SchemeLines(const FontMap& scheme);
 
-// The first line of `content` that carries each key of `keys`, as it stands, its line end
-// included; blank lines, comments and lines without "=" carry no key.
-KeyLines FindKeyLines(std::string_view content, const FontMap& keys);
+// Adds to `found` the first line of `content` that carries each key of `keys` not found yet, as
+// it stands, its line end included; blank lines, comments and lines without "=" carry no key.
+void FindKeyLines(std::string_view content, const FontMap& keys, KeyLines& found);
+
+// FindKeyLines over the file at `path`, read piece by piece until every key is found; nothing
+// when it cannot be read.
+std::optional<KeyLines> ReadKeyLines(const std::wstring& path, const FontMap& keys);
+
+// The line that replaces `old`: `replacement`, with an LF where it has none and `old` has one,
+// so that a line never joins the next.
+std::string ReplacingLine(std::string_view old, std::string_view replacement);
 
 // Appends `lines` (whole lines: each ends after LF or at the end of `lines`) to `out` with the
-// first line of each key in `replacements` replaced by the key's line, which gains an LF where
-// it lacks one and a line follows; used keys are removed from `replacements`. Every other byte
-// is kept.
+// first line of each key in `replacements` replaced (ReplacingLine); used keys are removed from
+// `replacements`. Every other byte is kept.
 void RewriteContent(std::string_view lines, KeyLines& replacements, std::string& out);
 
 // Streams `input` (opened "rb") through the line rules into a new file beside `path`, flushed to

@@ -49,19 +49,6 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    const UniqueHandle file = AdoptHandle(CreateFileW(
-        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (1ll << 30))
-        return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    return ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
-           got == bytes.size();
-}
-
 bool RenameDurably(const std::wstring& from, const std::wstring& to, bool replace) {
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     return RetryWhileHeld([&] { return MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE; });

@@ -28,10 +28,6 @@ UniqueHandle CreateForWriting(const std::wstring& path, DWORD disposition, DWORD
 
 bool WriteAll(HANDLE file, std::string_view bytes);
 
-// The whole of the file at `path`, read while others may read, write or delete it; false when it
-// cannot be read.
-bool ReadWholeFile(const std::wstring& path, std::string& bytes);
-
 // Renames `from` to `to` in one step that is on the disk when it returns. With `replace` an
 // existing `to` is replaced, and so never missing; without, it stays and the rename fails with
 // ERROR_ALREADY_EXISTS.

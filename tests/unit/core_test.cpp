@@ -31,6 +31,9 @@ TEST(IsOwnFonts, TakesFontsThatAreNeitherScheme) {
         {"FONTNAME1=\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA\nFontWeigth1=400\n", false}, // HD
     };
     const FontMap keys = MakeFontScheme(true).entries;
-    for (const auto& [backup, own] : backups)
-        EXPECT_EQ(own, IsOwnFonts(FindKeyLines(backup, keys))) << testing::PrintToString(backup);
+    for (const auto& [backup, own] : backups) {
+        KeyLines lines;
+        FindKeyLines(backup, keys, lines);
+        EXPECT_EQ(own, IsOwnFonts(lines)) << testing::PrintToString(backup);
+    }
 }

@@ -51,24 +51,26 @@ fs::path PathFromUtf8(const std::string& utf8) {
     return std::u8string(utf8.begin(), utf8.end());
 }
 
+// Face and size of slots 1 to 10 as Classic and HD write them; s is 宋体, y 微软雅黑 in GBK.
+const Words kSchemeFonts[2] = {
+    Split("System -13,Arial -12,s 14,Arial -12,s 14,Arial -12,y -18,Arial -12,Arial -12,y -22",
+          ","),
+    Split("y -12,y -10,s -14,y -12,y -12,y -12,y -14,y -12,y -10,y -16", ",")};
+
 // The three font lines of a slot (1 to 10): as the user set them (scheme 0, and later 3), in
-// their own layout, and as Classic (1) and HD (2) write them; s is 宋体, y 微软雅黑 in GBK.
+// their own layout, and as Classic (1) and HD (2) write them.
 std::string FontLines(int scheme, int slot) {
     const std::string n = std::to_string(slot);
-    const std::string face = scheme == 0 ? "Fixedsys" : "Courier";
-    if (scheme == 0 || scheme == 3)
+    if (scheme == 0 || scheme == 3) {
+        const std::string face = scheme == 0 ? "Fixedsys" : "Courier";
         return " FONTNAME" + n + "\t= " + face + " ;#\r\n FONTSIZE" + n +
                "\t= 9 ;#\r\n FontWeigth" + n + "\t= 700 ;#\r\n";
-    const Words classic = Split("System -13 Arial -12 s 14 Arial -12 s 14 Arial -12 y -18 "
-                                "Arial -12 Arial -12 y -22",
-                                " ");
-    const Words hd = Split("y -12 y -10 s -14 y -12 y -12 y -12 y -14 y -12 y -10 y -16", " ");
-    const std::string schemeFace = (scheme == 1 ? classic : hd)[size_t(2 * slot - 2)];
-    const std::string size = (scheme == 1 ? classic : hd)[size_t(2 * slot - 1)];
-    const std::string faceBytes = schemeFace == "s"   ? "\xCB\xCE\xCC\xE5"
-                                  : schemeFace == "y" ? "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA"
-                                                      : schemeFace;
-    return "FONTNAME" + n + "=" + faceBytes + "\nFONTSIZE" + n + "=" + size + "\nFontWeigth" + n +
+    }
+    const Words font = Split(kSchemeFonts[scheme - 1][size_t(slot - 1)], " ");
+    const std::string face = font[0] == "s"   ? "\xCB\xCE\xCC\xE5"
+                             : font[0] == "y" ? "\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA"
+                                              : font[0];
+    return "FONTNAME" + n + "=" + face + "\nFONTSIZE" + n + "=" + font[1] + "\nFontWeigth" + n +
            "=400\n";
 }
 
@@ -90,21 +92,36 @@ std::string HostIni(int scheme) {
     const std::string lastLineWithoutEnd = "end";
     return keyIfCut + notKeys + lookAlikes + fonts + repeated + comments + lastLineWithoutEnd;
 }
+
+// A .ico file of one 16x16 image, all red: its header, its one entry (0x468 bytes at 0x16), the
+// image's header, its pixels (blue, green, red, alpha) and its mask.
+std::string RedIcon() {
+    const BITMAPINFOHEADER header{sizeof header, 16, 32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::string icon = "\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0\x68\x04\0\0\x16\0\0\0"s +
+                       std::string(reinterpret_cast<const char*>(&header), sizeof header);
+    for (int pixel = 0; pixel < 16 * 16; ++pixel)
+        icon += "\x00\x00\xFF\xFF"s;
+    return icon + std::string(16 * 4, '\0');
+}
+
+// What the host adds to user.ini after a switch: a screen layout of the user's.
+const std::string kLaterSetting = "\r\n[CustomPad]\r\nPad1=my layout";
+
 const std::map<std::string, std::string> kKinds = {{HostIni(0), "original"},
                                                    {HostIni(1), "Classic"},
                                                    {HostIni(2), "HD"},
                                                    {HostIni(3), "Courier"},
+                                                   {HostIni(0) + kLaterSetting, "original+later"},
+                                                   {HostIni(2) + kLaterSetting, "HD+later"},
+                                                   {RedIcon(), "red-icon"},
                                                    {"", "none"}};
-// What the host adds to user.ini after a switch: a screen layout of the user's.
-const std::string kLaterSetting = "\r\n[CustomPad]\r\nPad1=my layout";
 
-// The bytes of the kind of user.ini named, as kKinds names them.
-std::string KindBytes(const std::string& name) {
+// The bytes of the kind of file kKinds names, or else the text itself.
+std::string Contents(const std::string& kindOrText) {
     for (const auto& [bytes, kind] : kKinds)
-        if (kind == name)
+        if (kind == kindOrText)
             return bytes;
-    std::printf("unknown kind \"%s\"\n", name.c_str());
-    std::exit(2);
+    return kindOrText;
 }
 
 // Each run of digits as one "#", so that times do not show.
@@ -112,15 +129,11 @@ std::string WithoutDigits(const std::string& text) {
     return std::regex_replace(text, std::regex("[0-9]+"), "#");
 }
 
-// A file's name (digits as #) and the kind of user.ini it holds, with the later setting or not,
-// or else its size.
+// A file's name (digits as #) and the kind of file it holds, or else its size.
 std::string NameWithKindOrSize(const fs::path& file) {
     const std::string bytes = ReadBytes(file);
-    const std::string earlier = bytes.substr(0, bytes.size() - kLaterSetting.size());
-    const std::string kind = kKinds.contains(bytes) ? kKinds.at(bytes)
-                             : bytes.ends_with(kLaterSetting) && kKinds.contains(earlier)
-                                 ? kKinds.at(earlier) + " + later setting"
-                                 : std::to_string(bytes.size()) + " bytes";
+    const std::string kind =
+        kKinds.contains(bytes) ? kKinds.at(bytes) : std::to_string(bytes.size()) + " bytes";
     return WithoutDigits(U8(file.filename().wstring())) + " (" + kind + ")";
 }
 
@@ -191,23 +204,15 @@ std::string LeftInInstallation(const fs::path& root, const fs::path& base) {
            (ran.empty() ? "" : ", host ran in " + U8(PathFromUtf8(ran).lexically_relative(base)));
 }
 
-// A .ico file of one 16x16 image, all red: its header, its one entry (0x468 bytes at 0x16), the
-// image's header, its pixels (blue, green, red, alpha) and its mask.
-std::string RedIcon() {
-    const BITMAPINFOHEADER header{sizeof header, 16, 32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::string icon = "\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0\x68\x04\0\0\x16\0\0\0"s +
-                       std::string(reinterpret_cast<const char*>(&header), sizeof header);
-    for (int pixel = 0; pixel < 16 * 16; ++pixel)
-        icon += "\x00\x00\xFF\xFF"s;
-    return icon + std::string(16 * 4, '\0');
-}
-
 // Makes one item of a row's setup, with paths below the host root; returns its undoing.
 Undoing SetUp(const std::string& item, const fs::path& root) {
     const Words words = Split(item, " ");
     const fs::path file = root / PathFromUtf8(words.size() > 1 ? words[1] : "");
-    if (words[0] == "write") { // a trigger of the failing disk, say
-        WriteBytes(file, words.size() > 2 ? words[2] : "");
+    if (words[0] == "write") { // a kind of file or a text (a trigger's count, say), N h old
+        WriteBytes(file, words.size() > 2 ? Contents(words[2]) : "");
+        if (words.size() > 3)
+            fs::last_write_time(file, fs::file_time_type::clock::now() -
+                                          std::chrono::hours(std::stoi(words[3])));
     } else if (words[0] == "remove") {
         fs::remove(file);
     } else if (words[0] == "readonly" || words[0] == "hidden+system") {
@@ -240,17 +245,6 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
         RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly);
         RegCloseKey(key);
         LocalFree(readOnly);
-    } else if (words[0] == "user.ini") { // holding the kind named
-        WriteBytes(root / L"T0002\\user.ini", KindBytes(words[1]));
-    } else if (item == "later setting") { // saved by the host after the switch
-        WriteBytes(root / L"T0002\\user.ini", ReadBytes(root / L"T0002\\user.ini") + kLaterSetting);
-    } else if (words[0] == "backup") { // user.STAMP备份.ini holding the kind named, written N h ago
-        const fs::path copy = root / L"T0002" / PathFromUtf8("user." + words[1] + "备份.ini");
-        WriteBytes(copy, KindBytes(words[2]));
-        fs::last_write_time(copy, fs::file_time_type::clock::now() -
-                                      std::chrono::hours(std::stoi(words[3])));
-    } else if (words[0] == "red") { // a kzv.ico of one colour
-        WriteBytes(file, RedIcon());
     } else if (item == "same minute") { // for all the row's switches
         while (std::time(nullptr) % 60 > 50)
             Sleep(100);
@@ -340,18 +334,18 @@ std::string ChangeDisplayMode(const std::string& size, const Tool& tool,
     return WindowText(GetDlgItem(tool.window, 0));
 }
 
-// Types keys as a user does, into the tool's window brought to the front: held down in order,
-// let go in reverse.
-void Type(const Tool& tool, const std::vector<WORD>& keys) {
-    SetForegroundWindow(tool.window);
-    Poll([&] { return GetForegroundWindow() == tool.window; }, 2000);
+// Types keys into the tool's window as a user does, the window brought to the front first: held
+// down in order, let go in reverse; then gives it 0.3 s to take them after what was sent to it.
+void TypeKeys(HWND window, const std::vector<WORD>& keys) {
+    SetForegroundWindow(window);
+    Poll([&] { return GetForegroundWindow() == window; }, 2000);
     std::vector<INPUT> strokes;
     for (const WORD key : keys)
         strokes.push_back({INPUT_KEYBOARD, {.ki = {key, 0, 0, 0, 0}}});
     for (auto key = keys.rbegin(); key != keys.rend(); ++key)
         strokes.push_back({INPUT_KEYBOARD, {.ki = {*key, 0, KEYEVENTF_KEYUP, 0, 0}}});
     SendInput(UINT(strokes.size()), strokes.data(), sizeof(INPUT));
-    Sleep(300); // taken after the messages sent meanwhile
+    Sleep(300);
 }
 
 // The boxes the tool shows next, each answered: the first within 5 s, no switch keeps its user
@@ -372,10 +366,10 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
             TakeBoxes(tool, seen);
         }
     } else if (words[0] == "restore") { // from the system menu by keys; "restore and cancel"
-        Type(tool, {VK_MENU, VK_SPACE});
+        TypeKeys(tool.window, {VK_MENU, VK_SPACE}); // opens the system menu
         WaitForWindow(GetProcessId(tool.process.get()), L"#32768", 5000);
-        Type(tool, {VK_END}); // the last item
-        Type(tool, {VK_RETURN});
+        TypeKeys(tool.window, {VK_END}); // its last item
+        TypeKeys(tool.window, {VK_RETURN});
         TakeBoxes(tool, seen, words.size() > 1 ? IDCANCEL : IDOK);
     } else if (words[0] == "key") { // tab, shift+tab, space, enter, esc; a press's boxes answered
         const std::map<std::string, std::vector<WORD>> keys = {{"tab", {VK_TAB}},
@@ -383,7 +377,7 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
                                                                {"space", {VK_SPACE}},
                                                                {"enter", {VK_RETURN}},
                                                                {"esc", {VK_ESCAPE}}};
-        Type(tool, keys.at(words[1]));
+        TypeKeys(tool.window, keys.at(words[1]));
         if (words[1] == "space" || words[1] == "enter")
             TakeBoxes(tool, seen);
     } else if (act == "focus") { // the control with the keyboard focus, once keys typed are taken

@@ -13,27 +13,6 @@ TEST(FormatTimestamp, WritesTheMonthAsItIsAndTheDayHourAndMinuteInTwoDigits) {
     EXPECT_EQ(L"12-31_2359", FormatTimestamp(12, 31, 23, 59));
 }
 
-TEST(IsBackupName, TakesTheNamesBackupFileGivesAndNoOther) {
-    const std::pair<const wchar_t*, bool> names[] = {
-        {L"user.1-04_0957备份.ini", true},
-        {L"user.12-31_2359(99)备份.ini", true},
-        {L"user.1-04_0957(2)备份.ini", true},
-        {L"user.1-04_0957(1)备份.ini", false},
-        {L"user.1-04_0957(02)备份.ini", false},
-        {L"user.01-04_0957备份.ini", false},
-        {L"user.1-4_0957备份.ini", false},
-        {L"user.13-04_0957备份.ini", false},
-        {L"user.1-04_2460备份.ini", false},
-        {L"user.1-04_0957备份.ini.txt", false},
-        {L"User.1-04_0957备份.ini", false},
-        {L"user.1-04_0957 备份.ini", false},
-        {L"user.备份.ini", false},
-        {L"users.1-04_0957备份.ini", false},
-    };
-    for (const auto& [name, expected] : names)
-        EXPECT_EQ(expected, IsBackupName(name, L"user")) << testing::PrintToString(name);
-}
-
 // Windows looks the compatibility value up by the long path of the program it starts.
 TEST(HostExeFullPath, NamesTheHostByItsLongPathWhenTheBaseIsShort) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / L"long paths";

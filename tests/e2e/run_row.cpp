@@ -152,8 +152,10 @@ void SetLayers(const fs::path& root, const std::string& stored) {
     const size_t colon = stored.find(": ");
     const std::wstring text = std::regex_replace(PathFromUtf8(stored.substr(colon + 2)).wstring(),
                                                  std::wregex(LR"(\\0)"), std::wstring(1, L'\0'));
+    // The registry adds a zero that follows the data in memory but not its size: none follows here.
+    const std::wstring data = text + L'.';
     RegSetKeyValueW(HKEY_CURRENT_USER, kLayersKey, LayersName(root).c_str(),
-                    stored.starts_with("sz") ? REG_SZ : REG_BINARY, text.data(),
+                    stored.starts_with("sz") ? REG_SZ : REG_BINARY, data.data(),
                     DWORD(text.size() * sizeof(wchar_t)));
 }
 

@@ -1,4 +1,3 @@
-#include "host/backup.h"
 #include "host/install_paths.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-
-TEST(FormatTimestamp, WritesTheMonthAsItIsAndTheDayHourAndMinuteInTwoDigits) {
-    EXPECT_EQ(L"1-04_0907", FormatTimestamp(1, 4, 9, 7));
-    EXPECT_EQ(L"12-31_2359", FormatTimestamp(12, 31, 23, 59));
-}
 
 // Windows looks the compatibility value up by the long path of the program it starts.
 TEST(HostExeFullPath, NamesTheHostByItsLongPathWhenTheBaseIsShort) {

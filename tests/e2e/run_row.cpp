@@ -160,10 +160,11 @@ void SetLayers(const fs::path& root, const std::string& stored) {
 }
 
 // The compatibility value of `root`'s tdxw.exe as the registry stores it: its type, its size in
-// bytes and its text, a zero shown as \0; "none" when there is none.
+// bytes and its text, a zero shown as \0; "none" when there is none, "no key" without the key.
 std::string StoredLayers(const fs::path& root) {
     HKEY opened = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, KEY_QUERY_VALUE, &opened);
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return "no key";
     const UniqueRegKey key(opened);
     wchar_t data[64] = {};
     DWORD type = REG_NONE;
@@ -238,6 +239,8 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
         });
     } else if (words[0] == "layers") { // the value as StoredLayers shows it
         SetLayers(root, item.substr(item.find(' ') + 1));
+    } else if (item == "no layers key") { // as for a user who never set a compatibility layer
+        RegDeleteKeyW(HKEY_CURRENT_USER, kLayersKey);
     } else if (item == "refuse layer writes") { // the value can be read, not set or deleted
         HKEY key = nullptr;
         PSECURITY_DESCRIPTOR readOnly = nullptr;

@@ -372,7 +372,8 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
         }
     } else if (words[0] == "restore") { // from the system menu by keys; "restore and cancel"
         TypeKeys(tool.window, {VK_MENU, VK_SPACE}); // opens the system menu
-        WaitForWindow(GetProcessId(tool.process.get()), L"#32768", 5000);
+        if (!WaitForWindow(GetProcessId(tool.process.get()), L"#32768", 5000))
+            seen.push_back("no system menu");
         TypeKeys(tool.window, {VK_END}); // its last item
         TypeKeys(tool.window, {VK_RETURN});
         TakeBoxes(tool, seen, words.size() > 1 ? IDCANCEL : IDOK);

@@ -17,8 +17,9 @@ bool HasSchemeValues(const KeyLines& lines, SchemeKind classic) {
 
 } // namespace
 
+// Without a font key every value (there is none) agrees with each scheme: not own fonts.
 bool IsOwnFonts(const KeyLines& lines) {
-    return !lines.empty() && !HasSchemeValues(lines, true) && !HasSchemeValues(lines, false);
+    return !HasSchemeValues(lines, true) && !HasSchemeValues(lines, false);
 }
 
 bool IsRestored(const KeyLines& current, const KeyLines& own) {

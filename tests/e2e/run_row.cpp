@@ -386,6 +386,16 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
         TypeKeys(tool.window, keys.at(words[1]));
         if (words[1] == "space" || words[1] == "enter")
             TakeBoxes(tool, seen);
+    } else if (words[0] == "slide") { // "slide off N": pressed on button N, let go off the window
+        RECT button{};
+        GetWindowRect(GetDlgItem(tool.window, words[2][0] - '0'), &button);
+        SetCursorPos(button.left + 4, button.top + 4);
+        INPUT mouse{INPUT_MOUSE, {.mi = {0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}};
+        SendInput(1, &mouse, sizeof mouse);
+        Sleep(300);
+        SetCursorPos(0, 0);
+        mouse.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(1, &mouse, sizeof mouse);
     } else if (act == "focus") { // the control with the keyboard focus, once keys typed are taken
         GUITHREADINFO thread{};
         thread.cbSize = sizeof thread;

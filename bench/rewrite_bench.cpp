@@ -6,6 +6,7 @@
 #include "bench_timing.h"
 #include "core/user_ini.h"
 #include "host/backup.h"
+#include "host/durable_file.h"
 #include "save_floor.h"
 #include "scoped.h"
 
@@ -52,12 +53,12 @@ struct SwitchTiming {
 // One switch to HD of the file's save, in the order a switch makes it.
 std::optional<SwitchTiming> TimeSwitch(const std::wstring& path) {
     const double start = NowMs();
-    UniqueFile input{_wfopen(path.c_str(), L"rb")};
+    UniqueHandle input = OpenForReading(path);
     if (!input || !BackupFile(path))
         return std::nullopt;
     const double backedUp = NowMs();
-    KeyLines scheme = SchemeLines(MakeFontScheme(false).entries);
-    const bool rewritten = RewriteLines(input.get(), scheme, path);
+    KeyLines scheme = SchemeLines(MakeFontScheme(kHd).entries);
+    const bool rewritten = RewriteLines(input.get(), scheme, path) == Rewrite::Done;
     input.reset();
     const double streamed = NowMs();
     if (!rewritten || !WriteLines(path))

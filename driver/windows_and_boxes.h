@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 inline constexpr wchar_t kToolWindowClass[] = L"QorvelFontSwitcher";
@@ -34,13 +35,15 @@ inline std::string WindowText(HWND window) {
     return U8(text);
 }
 
-// "caption: text" of the process's next message box in UTF-8, after pressing its button
-// `answer` (OK, or Cancel); empty when none shows.
-inline std::string TakeBox(DWORD processId, DWORD timeoutMs, int answer = IDOK) {
+// "caption: text" of the process's next message box in UTF-8, after `atBox` is done while it
+// shows and its button `answer` (OK, or Cancel) is pressed; empty when none shows.
+inline std::string TakeBox(DWORD processId, DWORD timeoutMs, int answer = IDOK,
+                           const std::function<void()>& atBox = [] {}) {
     HWND box = WaitForWindow(processId, L"#32770", timeoutMs);
     if (!box)
         return "";
     const std::string shown = WindowText(box) + ": " + WindowText(GetDlgItem(box, 0xFFFF));
+    atBox();
     PostMessageW(box, WM_COMMAND, WPARAM(answer),
                  reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
     Poll([&] { return !IsWindow(box); }, 5000);

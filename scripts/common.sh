@@ -38,22 +38,35 @@ x_window() {
 # The X window id of the tool's main window, empty when none shows.
 tool_window() { x_window Tessaly; }
 
-# Waits up to 10 s for the X window whose name starts with $1, lets it paint, and saves it to the
-# PNG file $2, which appears whole. Fails when no such window shows.
+# Waits up to 60 s for the X window whose name starts with $1 and for it to be painted (the same
+# picture twice in a row, with more than one colour), and saves it to the PNG file $2, which
+# appears whole. Says what failed when it fails.
 capture_window() {
-  local window=""
-  for _ in $(seq 1 100); do
+  local window="" shot="" previous=""
+  for _ in $(seq 1 600); do
     window=$(x_window "$1")
     [ -n "$window" ] && break
     sleep 0.1
   done
   if [ -z "$window" ]; then
-    echo "no window \"$1\" for $2" >&2
+    echo "no window \"$1\" showed within 60 s for $2" >&2
     return 1
   fi
-  sleep 1 # first paint
-  import -window "$window" "$2.part.png"
-  mv "$2.part.png" "$2"
+  for _ in $(seq 1 300); do
+    if import -window "$window" "$2.part.png" 2>/dev/null &&
+      [ "$(identify -format %k "$2.part.png")" -gt 1 ]; then
+      shot=$(identify -format %# "$2.part.png") # the pixels' hash
+      if [ "$shot" = "$previous" ]; then
+        mv "$2.part.png" "$2"
+        return 0
+      fi
+      previous=$shot
+    fi
+    sleep 0.2
+  done
+  rm -f "$2.part.png"
+  echo "the window \"$1\" did not settle within 60 s for $2" >&2
+  return 1
 }
 
 . "$ROOT/scripts/wine-env.sh"

@@ -3,6 +3,7 @@
 # $BUILD_DIR/screenshots/<theme>-<dpi>.png. Reuses the wine session of scripts/test.sh when one
 # runs (DISPLAY set); otherwise starts its own. Leaves DPI and theme settings as it found them.
 set -euo pipefail
+trap 'echo "screenshots.sh: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 if [ -z "${DISPLAY:-}" ]; then
   trap wine_session_stop EXIT
@@ -20,7 +21,12 @@ shot() { # file name, AppsUseLightTheme
   capture_window Tessaly "$OUT/$1"
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  while [ -n "$(tool_window)" ]; do sleep 0.1; done
+  for _ in $(seq 1 600); do
+    [ -z "$(tool_window)" ] && return 0
+    sleep 0.1
+  done
+  echo "the tool's window stayed 60 s after its end for $1" >&2
+  return 1
 }
 
 prior_theme=$(wine reg query "$PERSONALIZE" /v AppsUseLightTheme 2>/dev/null |

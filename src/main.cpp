@@ -1,5 +1,8 @@
-// Entry point and the main window: one instance, three controls, two scheme buttons.
+// Entry point and the main window: one instance, the resolution label, two scheme buttons and the
+// line that names the fonts in use.
+#include "core/current_fonts.h"
 #include "core/font_switch.h"
+#include "message_box.h"
 #include "module_path.h"
 #include "resource_ids.h"
 #include "scoped.h"
@@ -15,13 +18,15 @@ namespace {
 
 constexpr int WIN_WIDTH = 360;
 constexpr int WIN_HEIGHT = 180;
-constexpr wchar_t kClassName[] = L"QorvelFontSwitcher";
 constexpr wchar_t kTitle[] = L"Tessaly：字体切换";
 constexpr int kLabelId = 0;
 constexpr int kClassicId = 1;
 constexpr int kHdId = 2;
+constexpr int kStatusId = 3;
 // A system menu command: below 0xF000, the low four bits free for the system's own use.
 constexpr UINT kRestoreCommand = 0x0010;
+// Posted to the window: the status line reads user.ini again.
+constexpr UINT kShowFontsMessage = WM_APP;
 
 // True when no window of the class exists; otherwise brings that window forward.
 bool EnsureSingleInstance(HINSTANCE, const wchar_t* className) {
@@ -45,7 +50,7 @@ HICON LoadWindowIcon(HINSTANCE instance) {
 }
 
 int ShowStartupError(const wchar_t* text) {
-    MessageBoxW(nullptr, text, L"错误", MB_OK | MB_ICONERROR);
+    ShowBox(text, L"错误", MB_OK | MB_ICONERROR);
     return 1;
 }
 
@@ -55,30 +60,51 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
 }
 
-LRESULT OnCreate(HWND window, HWND& label, HWND& classic, HWND& hd, UniqueBrush& brush) {
+// Once: a read already waiting is not asked for again.
+void PostShowFonts(HWND window) {
+    MSG waiting;
+    if (!PeekMessageW(&waiting, window, kShowFontsMessage, kShowFontsMessage, PM_NOREMOVE))
+        PostMessageW(window, kShowFontsMessage, 0, 0);
+}
+
+LRESULT OnCreate(HWND window, HWND& label, HWND& classic, HWND& hd, HWND& status,
+                 UniqueBrush& brush) {
     label =
         CreateControl(window, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER, 260, 80, kLabelId);
     classic = CreateControl(window, L"BUTTON", L"经典字体", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 100,
                             30, kClassicId);
     hd = CreateControl(window, L"BUTTON", L"高清字体", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 100, 30,
                        kHdId);
-    AdjustControlsForDPI(window, label, classic, hd);
-    CenterControls(window, label, classic, hd);
+    status = CreateControl(window, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOPREFIX,
+                           260, 20, kStatusId);
+    AdjustControlsForDPI(window, label, classic, hd, status);
+    CenterControls(window, label, classic, hd, status);
     brush.reset(GetThemeBrush());
+    // Filled once the window shows, from the message loop.
+    PostShowFonts(window);
     const HMENU systemMenu = GetSystemMenu(window, FALSE);
     AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(systemMenu, MF_STRING, kRestoreCommand, L"恢复原来的字体(&R)...");
+    // F: the system menu's own items take R, M, S, N, X and C.
+    AppendMenuW(systemMenu, MF_STRING, kRestoreCommand, L"恢复原来的字体(&F)...");
     // The focus cue shows once the keyboard is used, at once when the tool was started from it.
     SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS), 0);
     return 0;
 }
 
 // The control that had the focus when the window was last left gets it back; the first button
-// at first.
+// at first. Coming back, the user may have changed fonts in the host meanwhile: the status line
+// reads user.ini again.
 LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam, HWND& focused) {
     if (LOWORD(wParam) == WA_INACTIVE && IsChild(window, GetFocus()))
         focused = GetFocus();
+    else if (LOWORD(wParam) != WA_INACTIVE)
+        PostShowFonts(window);
     return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam); // focuses the window when active
+}
+
+LRESULT OnShowFonts(HWND status) {
+    SetWindowTextW(status, DescribeCurrentFonts().c_str());
+    return 0;
 }
 
 LRESULT OnSetFocus(HWND classic, HWND focused) {
@@ -96,8 +122,9 @@ void FollowMonitor(HWND window, HWND label, HMONITOR& described) {
     described = nearest;
 }
 
-LRESULT OnSize(HWND window, HWND label, HWND classic, HWND hd, HMONITOR& described) {
-    CenterControls(window, label, classic, hd);
+LRESULT OnSize(HWND window, HWND label, HWND classic, HWND hd, HWND status,
+               HMONITOR& described) {
+    CenterControls(window, label, classic, hd, status);
     FollowMonitor(window, label, described);
     return 0;
 }
@@ -126,9 +153,9 @@ LRESULT OnThemeChange(HWND window, UniqueBrush& brush) {
 
 LRESULT OnCommand(WORD id) {
     if (id == kClassicId)
-        WriteFontConfig(true);
+        WriteFontConfig(kClassic);
     else if (id == kHdId)
-        WriteFontConfig(false);
+        WriteFontConfig(kHd);
     return 0;
 }
 
@@ -155,17 +182,48 @@ LRESULT OnDestroy(UniqueBrush& brush) {
     return 0;
 }
 
-// Enter presses the focused button, as a click does, and Esc closes the window. Dialog keys
-// would send the commands IDOK (1) and IDCANCEL (2) for them, which are the buttons' own ids.
-bool IsEnterOrEscHandled(HWND window, const MSG& message) {
-    if (message.message != WM_KEYDOWN ||
-        (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE) ||
-        (message.hwnd != window && !IsChild(window, message.hwnd)))
+enum class KeyAction { Pass, Close, PressFocused, Ignore };
+
+// What a key pressed in the window does. Only a fresh press of Space or Enter on a focused button
+// switches: the dialog keys would send the commands IDOK (1) for Enter and IDCANCEL (2) for Esc
+// and Ctrl+Break, which are the buttons' own ids, and a key held after it closed a box repeats
+// into the window.
+KeyAction DecideKey(const MSG& message) {
+    if (message.message != WM_KEYDOWN)
+        return KeyAction::Pass;
+    const bool repeat = (message.lParam & (1 << 30)) != 0;
+    switch (message.wParam) {
+    case VK_ESCAPE:
+    case VK_CANCEL:
+        return repeat ? KeyAction::Ignore : KeyAction::Close;
+    case VK_RETURN:
+        return repeat ? KeyAction::Ignore : KeyAction::PressFocused;
+    case VK_SPACE:
+        return repeat ? KeyAction::Ignore : KeyAction::Pass;
+    case VK_EXECUTE: // Enter to the dialog keys of some systems
+        return KeyAction::Ignore;
+    default:
+        return KeyAction::Pass;
+    }
+}
+
+// Whether the window took the message as one of its own keys.
+bool IsOwnKeyHandled(HWND window, const MSG& message) {
+    if (message.hwnd != window && !IsChild(window, message.hwnd))
         return false;
-    if (message.wParam == VK_ESCAPE)
+    switch (DecideKey(message)) {
+    case KeyAction::Pass:
+        return false;
+    case KeyAction::Close:
         PostMessageW(window, WM_CLOSE, 0, 0);
-    else if (IsChild(window, GetFocus()))
-        SendMessageW(GetFocus(), BM_CLICK, 0, 0);
+        break;
+    case KeyAction::PressFocused:
+        if (IsChild(window, GetFocus()))
+            SendMessageW(GetFocus(), BM_CLICK, 0, 0);
+        break;
+    case KeyAction::Ignore:
+        break;
+    }
     return true;
 }
 
@@ -173,20 +231,23 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     static HWND lblResolution = nullptr;
     static HWND btnClassic = nullptr;
     static HWND btnHD = nullptr;
+    static HWND lblStatus = nullptr;
     static UniqueBrush hBrush;
     static HMONITOR labelMonitor = nullptr; // the monitor the label describes
     static HWND focusedControl = nullptr;
     switch (message) {
     case WM_CREATE:
-        return OnCreate(window, lblResolution, btnClassic, btnHD, hBrush);
+        return OnCreate(window, lblResolution, btnClassic, btnHD, lblStatus, hBrush);
     case WM_ACTIVATE:
         return OnActivate(window, wParam, lParam, focusedControl);
+    case kShowFontsMessage:
+        return OnShowFonts(lblStatus);
     case WM_SETFOCUS:
         return OnSetFocus(btnClassic, focusedControl);
     case WM_SYSCOMMAND:
         return OnSysCommand(window, wParam, lParam);
     case WM_SIZE:
-        return OnSize(window, lblResolution, btnClassic, btnHD, labelMonitor);
+        return OnSize(window, lblResolution, btnClassic, btnHD, lblStatus, labelMonitor);
     case WM_MOVE:
         return OnMove(window, lblResolution, labelMonitor);
     case WM_DISPLAYCHANGE:
@@ -211,7 +272,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
-    if (!EnsureSingleInstance(instance, kClassName))
+    if (!EnsureSingleInstance(instance, kWindowClass))
         return 0;
     SetProcessDPIAware();
 
@@ -220,7 +281,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = WndProc;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = kClassName;
+    windowClass.lpszClassName = kWindowClass;
     windowClass.hbrBackground = background.get();
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hIcon = LoadWindowIcon(instance);
@@ -229,7 +290,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
     static_cast<void>(background.release());
 
     HWND window =
-        CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+        CreateWindowExW(0, kWindowClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                         WIN_WIDTH, WIN_HEIGHT, nullptr, nullptr, instance, nullptr);
     if (!window)
         return ShowStartupError(L"窗口创建失败！");
@@ -241,7 +302,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         // Tab and Shift+Tab move the focus between the buttons, Space presses the focused one.
-        if (IsEnterOrEscHandled(window, message) || IsDialogMessageW(window, &message))
+        if (IsOwnKeyHandled(window, message) || IsDialogMessageW(window, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);

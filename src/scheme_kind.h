@@ -3,3 +3,6 @@
 
 // true: Classic ("经典字体", button 1); false: HD ("高清字体", button 2).
 using SchemeKind = bool;
+
+inline constexpr SchemeKind kClassic = true;
+inline constexpr SchemeKind kHd = false;

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <memory>
 #include <type_traits>
 
@@ -30,11 +29,6 @@ struct RegKeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
 };
 using UniqueRegKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegKeyCloser>;
-
-struct FileCloser {
-    void operator()(FILE* file) const { fclose(file); }
-};
-using UniqueFile = std::unique_ptr<FILE, FileCloser>;
 
 struct GdiObjectDeleter {
     void operator()(void* object) const { DeleteObject(static_cast<HGDIOBJ>(object)); }

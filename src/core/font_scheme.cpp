@@ -20,16 +20,29 @@ constexpr SlotFonts kSlots[10] = {
     {L"Arial", "-12", L"微软雅黑", "-10"},    {L"微软雅黑", "-22", L"微软雅黑", "-16"},
 };
 
+constexpr std::string_view kFontKeyStems[] = {"FONTNAME", "FONTSIZE", "FontWeigth"};
+
 } // namespace
+
+bool IsFontKey(std::string_view key) {
+    for (const std::string_view stem : kFontKeyStems)
+        if (key.starts_with(stem)) {
+            const std::string_view slot = key.substr(stem.size());
+            return slot == "10" || (slot.size() == 1 && slot[0] >= '1' && slot[0] <= '9');
+        }
+    return false;
+}
 
 FontScheme MakeFontScheme(SchemeKind classic) {
     FontScheme scheme{classic ? L"经典字体" : L"高清字体", {}};
     for (int slot = 1; slot <= 10; ++slot) {
         const SlotFonts& fonts = kSlots[slot - 1];
         const std::string n = std::to_string(slot);
-        scheme.entries["FONTNAME" + n] = UnicodeToGBK(classic ? fonts.classicFace : fonts.hdFace);
-        scheme.entries["FONTSIZE" + n] = classic ? fonts.classicSize : fonts.hdSize;
-        scheme.entries["FontWeigth" + n] = "400";
+        const auto& [name, size, weight] = kFontKeyStems;
+        scheme.entries[std::string(name) + n] =
+            UnicodeToGBK(classic ? fonts.classicFace : fonts.hdFace);
+        scheme.entries[std::string(size) + n] = classic ? fonts.classicSize : fonts.hdSize;
+        scheme.entries[std::string(weight) + n] = "400";
     }
     return scheme;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 
 // Key -> value in the bytes written to user.ini; transparent lookup by std::string_view.
 using FontMap = std::map<std::string, std::string, std::less<>>;
@@ -14,6 +15,10 @@ struct FontScheme {
     std::wstring displayName;
     FontMap entries;
 };
+
+// user.ini's thirty font keys: FONTNAMEn, FONTSIZEn and FontWeigthn for n = 1..10.
+inline constexpr size_t kFontKeyCount = 30;
+bool IsFontKey(std::string_view key);
 
 // A new scheme with its thirty entries (FONTNAMEn, FONTSIZEn, FontWeigthn for n = 1..10).
 FontScheme MakeFontScheme(SchemeKind classic);

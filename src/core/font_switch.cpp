@@ -6,13 +6,13 @@
 #include "host/compat_layer.h"
 #include "host/host_process.h"
 #include "host/install_paths.h"
+#include "message_box.h"
 
-#include <windows.h>
-
-#include <functional>
 #include <optional>
 
 namespace {
+
+constexpr wchar_t kNoFonts[] = L"user.ini 中没有字体设置，字体没有改变。";
 
 // What a change of user.ini's fonts writes and reports.
 struct FontChange {
@@ -21,39 +21,49 @@ struct FontChange {
     std::wstring successText; // the success box's text
 };
 
-// Decides the change for the user.ini at the path, or shows why there is none.
-using PlanChange = std::function<std::optional<FontChange>(const std::wstring& userIni)>;
-
 void ShowNotice(const std::wstring& text) {
-    MessageBoxW(nullptr, text.c_str(), L"提示", MB_OK | MB_ICONINFORMATION);
+    ShowBox(text, L"提示", MB_OK | MB_ICONINFORMATION);
 }
 
-// The one way user.ini's fonts change: host guard, locate, plan, back up, rewrite and save,
-// compatibility value, report, relaunch. Every failure has shown its own message.
-void ChangeFonts(const PlanChange& plan) {
-    if (IsProcessMatching({L"tdxw", L"通达信"})) {
-        MessageBoxW(nullptr, L"请退出所有通达信程序；\n再进行字体切换操作！", L"重要提示",
-                    MB_OK | MB_ICONWARNING);
+// Whether a host process runs; if one does, the user is told to end it.
+bool IsHostRunning() {
+    if (!IsProcessMatching({L"tdxw", L"通达信"}))
+        return false;
+    ShowBox(L"请退出所有通达信程序；\n再进行字体切换操作！", L"重要提示", MB_OK | MB_ICONWARNING);
+    return true;
+}
+
+// The first half of a change: the host guard, then user.ini located and opened. Nothing after a
+// message.
+std::optional<OpenedUserIni> OpenUserIni() {
+    if (IsHostRunning())
+        return std::nullopt;
+    return LocateUserIni(GetBasePath());
+}
+
+// The second half: back up, rewrite and save, compatibility value, report, relaunch. Every
+// failure has shown its own message.
+void ApplyChange(OpenedUserIni& userIni, FontChange& change) {
+    // The input stays open during the backup.
+    const std::optional<std::wstring> backup = BackupFile(userIni.path);
+    if (!backup)
+        return;
+    const Rewrite rewrite = RewriteLines(userIni.file.get(), change.lines, userIni.path);
+    userIni.file.reset();
+    if (rewrite == Rewrite::NoKeys) {
+        DeleteFileW(backup->c_str()); // a copy of a file that stays as it is
+        ShowNotice(kNoFonts);
         return;
     }
-    std::optional<OpenedUserIni> userIni = LocateUserIni(GetBasePath());
-    if (!userIni)
+    if (rewrite == Rewrite::Failed || !WriteLines(userIni.path))
         return;
-    std::optional<FontChange> change = plan(userIni->path);
-    // The input stays open during the backup.
-    if (!change || !BackupFile(userIni->path))
-        return;
-    const bool rewritten = RewriteLines(userIni->file.get(), change->lines, userIni->path);
-    userIni->file.reset();
-    if (!rewritten || !WriteLines(userIni->path))
-        return;
-    UpdateRegistry(change->layers);
-    if (MessageBoxW(nullptr, change->successText.c_str(), L"成功！", MB_OK | MB_ICONINFORMATION) ==
-        IDOK)
+    UpdateRegistry(change.layers);
+    if (ShowBox(change.successText, L"成功！", MB_OK | MB_ICONINFORMATION) == IDOK)
         LaunchHost();
 }
 
-// The fonts of the newest backup with fonts of the user's own, once the user agrees.
+// The fonts of the newest backup with fonts of the user's own, once the user agrees; nothing,
+// after a message, when there is nothing to bring back or the user declines.
 std::optional<FontChange> PlanRestore(const std::wstring& userIni) {
     std::optional<OwnFonts> own = FindOwnFonts(userIni);
     if (!own) {
@@ -61,35 +71,46 @@ std::optional<FontChange> PlanRestore(const std::wstring& userIni) {
         return std::nullopt;
     }
     const std::wstring& name = own->backupName;
-    const std::optional<KeyLines> current = ReadKeyLines(userIni, MakeFontScheme(true).entries);
+    const std::optional<KeyLines> current = ReadKeyLines(userIni);
     if (!current) {
-        MessageBoxW(nullptr, L"无法读取配置文件 user.ini", L"错误提醒", MB_OK | MB_ICONERROR);
+        ShowBox(L"无法读取配置文件 user.ini", L"错误提醒", MB_OK | MB_ICONERROR);
         return std::nullopt;
     }
-    if (IsRestored(*current, own->lines)) {
+    if (!HasAnyKey(*current, own->lines)) {
+        ShowNotice(kNoFonts);
+        return std::nullopt;
+    }
+    // The restore also takes the DPI override out, as Classic does.
+    if (IsRestored(*current, own->lines) && !IsLayerChangePending(kClassic)) {
         ShowNotice(L"字体已经与备份 " + name + L" 中的相同，无需恢复。");
         return std::nullopt;
     }
     const std::wstring question = L"将把字体恢复为备份 " + name +
                                   L" 中的设置，user.ini 的其他设置保持现在的样子。\n是否继续？";
-    if (MessageBoxW(nullptr, question.c_str(), L"恢复原来的字体", MB_OKCANCEL | MB_ICONQUESTION) !=
-        IDOK)
+    if (ShowBox(question, L"恢复原来的字体", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
         return std::nullopt;
-    return FontChange{std::move(own->lines), true,
+    return FontChange{std::move(own->lines), kClassic,
                       L"字体已恢复为备份中的设置：\n【" + name + L"】"};
 }
 
 } // namespace
 
 void WriteFontConfig(SchemeKind classic) {
-    ChangeFonts([classic](const std::wstring&) {
-        const FontScheme scheme = MakeFontScheme(classic);
-        return std::optional<FontChange>(
-            FontChange{SchemeLines(scheme.entries), classic,
-                       L"字体已更新为：\n【" + scheme.displayName + L"】"});
-    });
+    std::optional<OpenedUserIni> userIni = OpenUserIni();
+    if (!userIni)
+        return;
+    const FontScheme scheme = MakeFontScheme(classic);
+    FontChange change{SchemeLines(scheme.entries), classic,
+                      L"字体已更新为：\n【" + scheme.displayName + L"】"};
+    ApplyChange(*userIni, change);
 }
 
 void RestoreOwnFonts() {
-    ChangeFonts(PlanRestore);
+    std::optional<OpenedUserIni> userIni = OpenUserIni();
+    if (!userIni)
+        return;
+    std::optional<FontChange> change = PlanRestore(userIni->path);
+    // A host may have been started while the question waited.
+    if (change && !IsHostRunning())
+        ApplyChange(*userIni, *change);
 }

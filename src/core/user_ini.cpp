@@ -1,13 +1,10 @@
 #include "core/user_ini.h"
 
 #include "host/durable_file.h"
+#include "message_box.h"
 #include "scoped.h"
 
-#include <windows.h>
-
 #include <algorithm>
-
-#include <io.h>
 
 namespace {
 
@@ -47,7 +44,7 @@ size_t CountMaxGrowth(const KeyLines& replacements) {
 }
 
 void ShowFailure(const wchar_t* text) {
-    MessageBoxW(nullptr, text, L"错误提醒", MB_OK | MB_ICONERROR);
+    ShowBox(text, L"错误提醒", MB_OK | MB_ICONERROR);
 }
 
 // Checked before anything is replaced: wine as root writes read-only files where Windows refuses.
@@ -64,50 +61,53 @@ DWORD PickCreateAttributes(DWORD original) {
     return kept ? kept : FILE_ATTRIBUTE_NORMAL;
 }
 
-// Reads up to `size` bytes from the file's own handle, past the C runtime's buffer; 0 at the end
-// (a closed pipe counts as the end), -1 when the read fails.
-long long ReadSome(FILE* input, char* into, size_t size) {
-    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(input)));
-    DWORD got = 0;
-    if (!ReadFile(file, into, static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), &got, nullptr))
-        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
-    return got;
-}
-
-// Copies `input` rewritten to `output` through two reused buffers, whole lines at a time (only a
-// line longer than the buffer grows it), and flushes `output` to the disk. Returns the failure's
-// message, or nullptr.
-const wchar_t* StreamRewritten(FILE* input, KeyLines& replacements, HANDLE output) {
-    if (!output)
-        return kWriteFailure;
+// Hands `take` the file's content from where it stands, whole lines at a time (the last may lack
+// its LF), read into a reused buffer (only a line longer than the buffer grows it), until the end
+// or until `take` returns false. False when a read fails.
+template <typename Take> bool ReadLines(HANDLE file, Take take) {
     std::string buffer(kReadChunkSize, '\0');
-    std::string out;
-    out.reserve(kReadChunkSize + CountMaxGrowth(replacements));
     size_t filled = 0;
     for (;;) {
         if (filled == buffer.size())
             buffer.resize(buffer.size() * 2);
-        const long long got = ReadSome(input, buffer.data() + filled, buffer.size() - filled);
-        if (got < 0)
-            return kReadFailure;
-        filled += static_cast<size_t>(got);
-        const bool atEnd = got == 0;
-        // Once every key is used, the rest passes through as it is, whole lines or not.
+        DWORD got = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min<size_t>(buffer.size() - filled, 1u << 30));
+        if (!ReadFile(file, buffer.data() + filled, wanted, &got, nullptr))
+            return false;
+        filled += got;
         const std::string_view data(buffer.data(), filled);
-        const size_t whole = atEnd || replacements.empty() ? filled : data.rfind('\n') + 1;
-        std::string_view rewritten = data.substr(0, whole); // 0 bytes while no LF came
-        if (!replacements.empty()) {
-            out.clear();
-            RewriteContent(rewritten, replacements, out);
-            rewritten = out;
-        }
-        if (!WriteAll(output, rewritten))
-            return kWriteFailure;
-        if (atEnd)
-            return FlushFileBuffers(output) ? nullptr : kWriteFailure;
+        const size_t whole = got == 0 ? filled : data.rfind('\n') + 1; // 0 while no LF came
+        if (!take(data.substr(0, whole)) || got == 0)
+            return true;
         std::copy(buffer.begin() + whole, buffer.begin() + filled, buffer.begin());
         filled -= whole;
     }
+}
+
+// Copies `input` rewritten to `output`, and flushes `output` to the disk unless no key was
+// replaced. Returns the failure's message, or nullptr.
+const wchar_t* StreamRewritten(HANDLE input, KeyLines& replacements, HANDLE output) {
+    if (!output)
+        return kWriteFailure;
+    std::string out;
+    out.reserve(kReadChunkSize + CountMaxGrowth(replacements));
+    bool written = true;
+    const size_t keys = replacements.size();
+    const bool read = ReadLines(input, [&](std::string_view lines) {
+        // Once every key is used, the rest passes through as it is.
+        if (!replacements.empty()) {
+            out.clear();
+            RewriteContent(lines, replacements, out);
+            lines = out;
+        }
+        written = WriteAll(output, lines);
+        return written;
+    });
+    if (!read)
+        return kReadFailure;
+    if (!written || (replacements.size() < keys && !FlushFileBuffers(output)))
+        return kWriteFailure;
+    return nullptr;
 }
 
 } // namespace
@@ -131,33 +131,24 @@ KeyLines SchemeLines(const FontMap& scheme) {
     return lines;
 }
 
-void FindKeyLines(std::string_view content, const FontMap& keys, KeyLines& found) {
+void FindKeyLines(std::string_view content, KeyLines& found) {
     ForEachLine(content, [&](std::string_view line, size_t) {
         const std::string_view key = FindLineKey(line);
-        if (keys.contains(key))
+        if (IsFontKey(key))
             found.emplace(key, line); // the first line of a key stays
-        return found.size() < keys.size();
+        return found.size() < kFontKeyCount;
     });
 }
 
-std::optional<KeyLines> ReadKeyLines(const std::wstring& path, const FontMap& keys) {
-    const UniqueHandle file = AdoptHandle(CreateFileW(
-        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+std::optional<KeyLines> ReadKeyLines(const std::wstring& path) {
+    const UniqueHandle file = OpenForReading(path);
     KeyLines found;
-    std::string buffer;
-    DWORD got = 1;
-    while (file && found.size() < keys.size() && got > 0) {
-        const size_t kept = buffer.size(); // a line not yet whole
-        buffer.resize(kept + kReadChunkSize);
-        if (!ReadFile(file.get(), buffer.data() + kept, kReadChunkSize, &got, nullptr))
-            return std::nullopt;
-        buffer.resize(kept + got);
-        const size_t whole = got == 0 ? buffer.size() : buffer.rfind('\n') + 1;
-        FindKeyLines(std::string_view(buffer).substr(0, whole), keys, found);
-        buffer.erase(0, whole);
-    }
-    return file ? std::optional<KeyLines>(std::move(found)) : std::nullopt;
+    if (!file || !ReadLines(file.get(), [&](std::string_view lines) {
+            FindKeyLines(lines, found);
+            return found.size() < kFontKeyCount;
+        }))
+        return std::nullopt;
+    return found;
 }
 
 std::string ReplacingLine(std::string_view old, std::string_view replacement) {
@@ -180,20 +171,23 @@ void RewriteContent(std::string_view lines, KeyLines& replacements, std::string&
     out.append(lines.substr(copied));
 }
 
-bool RewriteLines(FILE* input, KeyLines& replacements, const std::wstring& path) {
+Rewrite RewriteLines(HANDLE input, KeyLines& replacements, const std::wstring& path) {
     const std::wstring newFile = WorkFilePath(path, WorkFile::NewContent);
     DeleteFileW(newFile.c_str()); // left by a switch cut short, maybe with other attributes
+    const size_t keys = replacements.size();
     const wchar_t* failure = nullptr;
     {
         UniqueHandle output = CreateForWriting(
             newFile, CREATE_ALWAYS, PickCreateAttributes(GetFileAttributesW(path.c_str())));
         failure = StreamRewritten(input, replacements, output.get());
     }
-    if (!failure)
-        return true;
+    if (!failure && replacements.size() < keys)
+        return Rewrite::Done;
     DeleteFileW(newFile.c_str());
+    if (!failure)
+        return Rewrite::NoKeys;
     ShowFailure(failure);
-    return false;
+    return Rewrite::Failed;
 }
 
 bool WriteLines(const std::wstring& path) {

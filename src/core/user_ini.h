@@ -3,12 +3,13 @@
 
 #include "core/font_scheme.h"
 
-#include <cstdio>
+#include <windows.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
 
-// RewriteLines reads and writes pieces of this size; only a longer line makes a piece grow. Larger
+// user.ini is read and written in pieces of this size; only a longer line makes a piece grow. Larger
 // pieces mean fewer calls per MB of a large file but more fresh memory to touch for any file:
 // 256 KiB measured best under wine (64 KiB: 1.8 copies per extra MB, 1 MiB: 10 ms more at 1 MB).
 inline constexpr size_t kReadChunkSize = 256 * 1024;
@@ -25,13 +26,13 @@ std::string_view LineValue(std::string_view line);
 // The scheme's entries as the lines that replace the keys' lines: key=value LF.
 KeyLines SchemeLines(const FontMap& scheme);
 
-// Adds to `found` the first line of `content` that carries each key of `keys` not found yet, as
-// it stands, its line end included; blank lines, comments and lines without "=" carry no key.
-void FindKeyLines(std::string_view content, const FontMap& keys, KeyLines& found);
+// Adds to `found` the first line of `content` that carries each font key not found yet, as it
+// stands, its line end included; blank lines, comments and lines without "=" carry no key.
+void FindKeyLines(std::string_view content, KeyLines& found);
 
-// FindKeyLines over the file at `path`, read piece by piece until every key is found; nothing
-// when it cannot be read.
-std::optional<KeyLines> ReadKeyLines(const std::wstring& path, const FontMap& keys);
+// FindKeyLines over the file at `path`, read until every font key is found; nothing when it
+// cannot be read.
+std::optional<KeyLines> ReadKeyLines(const std::wstring& path);
 
 // The line that replaces `old`: `replacement`, with an LF where it has none and `old` has one,
 // so that a line never joins the next.
@@ -42,10 +43,13 @@ std::string ReplacingLine(std::string_view old, std::string_view replacement);
 // `replacements`. Every other byte is kept.
 void RewriteContent(std::string_view lines, KeyLines& replacements, std::string& out);
 
-// Streams `input` (opened "rb") through the line rules into a new file beside `path`, flushed to
-// the disk. On failure the new file is removed, "无法读取配置文件 user.ini" or
-// "无法写入配置文件 user.ini" / "错误提醒" is shown and false returned.
-bool RewriteLines(FILE* input, KeyLines& replacements, const std::wstring& path);
+enum class Rewrite { Done, NoKeys, Failed };
+
+// Streams `input` (from its start) through the line rules into a new file beside `path`, flushed
+// to the disk: Done. NoKeys when no line carries a key of `replacements`: the new file is
+// removed, nothing shown. On failure the new file is removed, "无法读取配置文件 user.ini" or
+// "无法写入配置文件 user.ini" / "错误提醒" shown: Failed.
+Rewrite RewriteLines(HANDLE input, KeyLines& replacements, const std::wstring& path);
 
 // Puts the file RewriteLines made over `path` in one rename, so `path` is never missing; the
 // new file has `path`'s attributes. On failure `path` is unchanged, the new file removed,

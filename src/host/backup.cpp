@@ -2,6 +2,7 @@
 
 #include "decimal_text.h"
 #include "host/durable_file.h"
+#include "message_box.h"
 
 #include <windows.h>
 
@@ -64,23 +65,25 @@ std::pair<std::wstring, std::wstring> FolderAndStem(const std::wstring& source) 
     return {source.substr(0, nameStart), source.substr(nameStart, stemEnd - nameStart)};
 }
 
-// Renames `copy` to the first backup name of the minute that is free: an earlier backup is kept.
-bool NameBackup(const std::wstring& copy, const std::wstring& source,
-                const std::wstring& timestamp) {
-    for (int number = 1; number <= kMaxBackupsPerMinute; ++number) {
-        if (RenameDurably(copy, BackupPathFor(source, timestamp, number), false))
-            return true;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
-            return false;
-    }
-    return false;
-}
-
-} // namespace
-
 std::wstring FormatTimestamp(int month, int day, int hour, int minute) {
     return DecimalText(month) + L"-" + TwoDigits(day) + L"_" + TwoDigits(hour) + TwoDigits(minute);
 }
+
+// Renames `copy` to the first backup name of the minute that is free: an earlier backup is kept.
+// The name it took, or nothing.
+std::optional<std::wstring> NameBackup(const std::wstring& copy, const std::wstring& source,
+                                       const std::wstring& timestamp) {
+    for (int number = 1; number <= kMaxBackupsPerMinute; ++number) {
+        std::wstring name = BackupPathFor(source, timestamp, number);
+        if (RenameDurably(copy, name, false))
+            return name;
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 std::wstring GetCurrentTimestamp() {
     __time64_t now = _time64(nullptr);
@@ -95,21 +98,26 @@ std::wstring BackupPathFor(const std::wstring& source, const std::wstring& times
     return folder + stem + L"." + timestamp + number + kBackupSuffix;
 }
 
-bool IsBackupName(std::wstring_view name, std::wstring_view stem) {
+std::optional<BackupStamp> ParseBackupName(std::wstring_view name, std::wstring_view stem) {
     std::wstring_view rest = name;
-    int month = 0, day = 0, hourMinute = 0, copy = 1;
-    const bool parsed = Take(rest, stem) && Take(rest, L".") && TakeNumber(rest, month) &&
-                        Take(rest, L"-") && TakeNumber(rest, day) && Take(rest, L"_") &&
-                        TakeNumber(rest, hourMinute) &&
-                        (!Take(rest, L"(") || (TakeNumber(rest, copy) && Take(rest, L")"))) &&
-                        rest == kBackupSuffix;
-    const int hour = hourMinute / 100, minute = hourMinute % 100;
-    const bool inRange = month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour <= 23 &&
-                         minute <= 59 && copy <= kMaxBackupsPerMinute;
+    BackupStamp stamp{};
+    int hourMinute = 0;
+    if (!Take(rest, stem) || !Take(rest, L".") || !TakeNumber(rest, stamp.month) ||
+        !Take(rest, L"-") || !TakeNumber(rest, stamp.day) || !Take(rest, L"_") ||
+        !TakeNumber(rest, hourMinute))
+        return std::nullopt;
+    stamp.hour = hourMinute / 100;
+    stamp.minute = hourMinute % 100;
+    if (Take(rest, L"(") && (!TakeNumber(rest, stamp.copy) || !Take(rest, L")")))
+        return std::nullopt;
+    if (rest != kBackupSuffix || stamp.month < 1 || stamp.month > 12 || stamp.day < 1 ||
+        stamp.day > 31 || stamp.hour > 23 || stamp.minute > 59 || stamp.copy > kMaxBackupsPerMinute)
+        return std::nullopt;
     // Written as BackupFile writes them: no zero left out or added, no "(1)".
-    return parsed && inRange &&
-           BackupPathFor(std::wstring(stem) + L".ini", FormatTimestamp(month, day, hour, minute),
-                         copy) == name;
+    const std::wstring timestamp = FormatTimestamp(stamp.month, stamp.day, stamp.hour, stamp.minute);
+    if (BackupPathFor(std::wstring(stem) + L".ini", timestamp, stamp.copy) != name)
+        return std::nullopt;
+    return stamp;
 }
 
 std::vector<FoundBackup> ListBackups(const std::wstring& source) {
@@ -119,33 +127,34 @@ std::vector<FoundBackup> ListBackups(const std::wstring& source) {
     const UniqueFind search =
         AdoptFind(FindFirstFileExW((folder + stem + L".*" + kBackupSuffix).c_str(), FindExInfoBasic,
                                    &entry, FindExSearchNameMatch, nullptr, 0));
-    for (BOOL listed = search != nullptr; listed; listed = FindNextFileW(search.get(), &entry))
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            IsBackupName(entry.cFileName, stem))
+    for (BOOL listed = search != nullptr; listed; listed = FindNextFileW(search.get(), &entry)) {
+        const std::optional<BackupStamp> stamp = ParseBackupName(entry.cFileName, stem);
+        if (stamp && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             backups.push_back({folder + entry.cFileName, entry.cFileName,
                                ULARGE_INTEGER{{entry.ftLastWriteTime.dwLowDateTime,
                                                entry.ftLastWriteTime.dwHighDateTime}}
-                                   .QuadPart});
+                                   .QuadPart,
+                               *stamp});
+    }
     std::sort(backups.begin(), backups.end(), [](const FoundBackup& a, const FoundBackup& b) {
-        return std::tie(a.written, a.name) > std::tie(b.written, b.name);
+        return std::tie(a.written, a.stamp) > std::tie(b.written, b.stamp);
     });
     return backups;
 }
 
-bool BackupFile(const std::wstring& source) {
+std::optional<std::wstring> BackupFile(const std::wstring& source) {
     const std::wstring timestamp = GetCurrentTimestamp();
     const std::wstring copy = WorkFilePath(source, WorkFile::BackupCopy);
     DeleteFileW(copy.c_str()); // left by a switch cut short
     // Shared with every other opener: the switch holds the file open meanwhile.
-    const UniqueHandle input = AdoptHandle(CreateFileW(
-        source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const UniqueHandle input = OpenForReading(source);
     // CopyFlushed closes the copy before it is renamed.
-    const bool backedUp =
-        input && CopyFlushed(input.get(), copy) && NameBackup(copy, source, timestamp);
-    if (!backedUp) {
+    std::optional<std::wstring> backup;
+    if (input && CopyFlushed(input.get(), copy))
+        backup = NameBackup(copy, source, timestamp);
+    if (!backup) {
         DeleteFileW(copy.c_str());
-        MessageBoxW(nullptr, L"备份文件失败", L"错误", MB_OK | MB_ICONERROR);
+        ShowBox(L"备份文件失败", L"错误", MB_OK | MB_ICONERROR);
     }
-    return backedUp;
+    return backup;
 }

@@ -2,6 +2,7 @@
 
 #include "host/host_process.h"
 #include "host/install_paths.h"
+#include "message_box.h"
 #include "scoped.h"
 
 #include <windows.h>
@@ -62,8 +63,30 @@ LSTATUS ReadLayers(const std::wstring& name, std::wstring& text) {
     return status;
 }
 
+bool IsReadable(LSTATUS read) {
+    return read == ERROR_SUCCESS || read == ERROR_FILE_NOT_FOUND;
+}
+
+// The host's value: its name, how reading it went, and what the scheme makes of it.
+struct LayersChange {
+    std::wstring name;
+    LSTATUS read;
+    std::optional<std::wstring> after; // nothing: no value
+    bool changes;
+};
+
+LayersChange PlanLayers(SchemeKind classic) {
+    LayersChange plan{HostExeFullPath(GetBasePath()), ERROR_SUCCESS, std::nullopt, false};
+    std::wstring before;
+    plan.read = ReadLayers(plan.name, before);
+    plan.after = MergedLayers(before, classic);
+    plan.changes = IsReadable(plan.read) &&
+                   (plan.read == ERROR_SUCCESS ? plan.after != before : plan.after.has_value());
+    return plan;
+}
+
 void ShowRegistryError() {
-    MessageBoxW(nullptr, L"更新注册表失败", L"错误", MB_OK | MB_ICONERROR);
+    ShowBox(L"更新注册表失败", L"错误", MB_OK | MB_ICONERROR);
 }
 
 } // namespace
@@ -86,17 +109,18 @@ std::optional<std::wstring> MergedLayers(std::wstring_view value, SchemeKind cla
     return merged;
 }
 
+bool IsLayerChangePending(SchemeKind classic) {
+    return PlanLayers(classic).changes;
+}
+
 void UpdateRegistry(SchemeKind classic) {
-    const std::wstring valueName = HostExeFullPath(GetBasePath());
-    std::wstring before;
-    const LSTATUS read = ReadLayers(valueName, before);
-    if (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND) {
+    const LayersChange plan = PlanLayers(classic);
+    if (!IsReadable(plan.read)) {
         ShowRegistryError();
         return;
     }
-    const std::optional<std::wstring> layers = MergedLayers(before, classic);
     // Nothing to change: the key is not opened for writing, nothing for security software to ask.
-    if (read == ERROR_SUCCESS ? layers == before : !layers)
+    if (!plan.changes)
         return;
     HKEY opened = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
@@ -105,12 +129,13 @@ void UpdateRegistry(SchemeKind classic) {
         return;
     }
     const UniqueRegKey key(opened);
+    const std::optional<std::wstring>& layers = plan.after;
     // A REG_SZ with its terminating zero; a value gone meanwhile needs no deleting.
     const LSTATUS status =
-        layers ? RegSetValueExW(key.get(), valueName.c_str(), 0, REG_SZ,
+        layers ? RegSetValueExW(key.get(), plan.name.c_str(), 0, REG_SZ,
                                 reinterpret_cast<const BYTE*>(layers->c_str()),
                                 static_cast<DWORD>((layers->size() + 1) * sizeof(wchar_t)))
-               : RegDeleteValueW(key.get(), valueName.c_str());
+               : RegDeleteValueW(key.get(), plan.name.c_str());
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
         ShowRegistryError();
 }

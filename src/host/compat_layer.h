@@ -20,6 +20,10 @@ inline constexpr wchar_t kLayersKey[] =
 // is deleted.
 std::optional<std::wstring> MergedLayers(std::wstring_view value, SchemeKind classic);
 
+// Whether UpdateRegistry would change the host's value: false when the value already is what the
+// scheme makes of it, or cannot be read.
+bool IsLayerChangePending(SchemeKind classic);
+
 // Merges the scheme's DPI override into the host's value, named by the host's long path (a value
 // that is not a REG_SZ counts as none). The key is opened to read, and to write only when the
 // value changes. "更新注册表失败" / "错误" when the value cannot be read (it is then left as it is)

@@ -28,6 +28,12 @@ bool RetryWhileHeld(const std::function<bool()>& attempt) {
     return true;
 }
 
+UniqueHandle OpenForReading(const std::wstring& path) {
+    return AdoptHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
 UniqueHandle CreateForWriting(const std::wstring& path, DWORD disposition, DWORD attributes) {
     UniqueHandle file;
     RetryWhileHeld([&] {

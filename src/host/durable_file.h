@@ -1,6 +1,7 @@
 #pragma once
-// Files written to survive power loss and other programs' brief holds: every step that a
-// scanner opening a fresh file can refuse is tried again for about two seconds.
+// user.ini and the files beside it: opened to read alongside other programs, and written to
+// survive power loss and other programs' brief holds (every step that a scanner opening a fresh
+// file can refuse is tried again for about two seconds).
 
 #include "scoped.h"
 
@@ -21,6 +22,10 @@ std::wstring WorkFilePath(const std::wstring& path, WorkFile work);
 // program (sharing violation, access denied, lock violation), or about two seconds have
 // passed; its last result, with its error code.
 bool RetryWhileHeld(const std::function<bool()>& attempt);
+
+// `path` opened to read from its start, shared with every other opener (the host may write or
+// rename it meanwhile); null when it cannot be opened.
+UniqueHandle OpenForReading(const std::wstring& path);
 
 // `path` created for writing with `disposition` (CREATE_NEW or CREATE_ALWAYS) and `attributes`,
 // readable by others meanwhile; null on failure.

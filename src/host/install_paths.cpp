@@ -1,5 +1,7 @@
 #include "host/install_paths.h"
 
+#include "host/durable_file.h"
+#include "message_box.h"
 #include "module_path.h"
 #include "system_library.h"
 
@@ -17,10 +19,6 @@ constexpr wchar_t kHostExeSuffix[] = L"\\tdxw.exe";
 // base + suffix, then base + "\.." + suffix: tried in this order.
 std::array<std::wstring, 2> Candidates(const std::wstring& base, const wchar_t* suffix) {
     return {base + suffix, base + kParent + suffix};
-}
-
-UniqueFile OpenForReading(const std::wstring& path) {
-    return UniqueFile(_wfopen(path.c_str(), L"rb"));
 }
 
 bool IsDirectory(const std::wstring& path) {
@@ -73,7 +71,7 @@ std::wstring ProgramFolder(const std::wstring& fullPath) {
 }
 
 void ShowError(const wchar_t* text, const wchar_t* caption) {
-    MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONERROR);
+    ShowBox(text, caption, MB_OK | MB_ICONERROR);
 }
 
 } // namespace
@@ -92,9 +90,17 @@ bool FileExists(const std::wstring& path) {
 
 std::optional<OpenedUserIni> LocateUserIni(const std::wstring& base) {
     for (std::wstring& path : Candidates(base, kUserIniSuffix))
-        if (UniqueFile file = OpenForReading(path))
+        if (UniqueHandle file = OpenForReading(path))
             return OpenedUserIni{std::move(path), std::move(file)};
     ShowError(L"T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。", L"路径错误");
+    return std::nullopt;
+}
+
+std::optional<std::wstring> FindUserIni(const std::wstring& base) {
+    for (std::wstring& path : Candidates(base, kUserIniSuffix))
+        if (const DWORD attributes = GetFileAttributesW(path.c_str());
+            attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return std::move(path);
     return std::nullopt;
 }
 

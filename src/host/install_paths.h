@@ -20,12 +20,16 @@ bool FileExists(const std::wstring& path);
 
 struct OpenedUserIni {
     std::wstring path; // the candidate that opened, exactly as formed
-    UniqueFile file;   // opened "rb"
+    UniqueHandle file; // opened to read (OpenForReading)
 };
 
 // Opens base + "\T0002\user.ini", else base + "\..\T0002\user.ini". Shows "路径错误" when
 // neither opens.
 std::optional<OpenedUserIni> LocateUserIni(const std::wstring& base);
+
+// The first user.ini candidate that exists as a file, whether or not it can be read; shows
+// nothing.
+std::optional<std::wstring> FindUserIni(const std::wstring& base);
 
 // The tdxw.exe candidate the launch starts: the first that exists, as formed.
 std::optional<std::wstring> FindHostExe(const std::wstring& base);

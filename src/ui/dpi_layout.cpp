@@ -12,16 +12,18 @@ constexpr int kButtonHeight = 30;
 constexpr int kLabelWidth = 260;
 constexpr int kLabelHeight = 20;
 constexpr float kGroupLift = 40.0f;
+constexpr int kStatusGap = 10; // between the buttons and the status line, as high as the label
 
 void PlaceControl(HWND control, const PixelRect& rect, UINT flags) {
     SetWindowPos(control, nullptr, rect.x, rect.y, rect.width, rect.height, flags);
 }
 
-void PlaceControls(HWND label, HWND button1, HWND button2, const ControlLayout& layout,
-                   UINT flags) {
+void PlaceControls(HWND label, HWND button1, HWND button2, HWND status,
+                   const ControlLayout& layout, UINT flags) {
     PlaceControl(label, layout.label, flags);
     PlaceControl(button1, layout.button1, flags);
     PlaceControl(button2, layout.button2, flags);
+    PlaceControl(status, layout.status, flags);
 }
 
 } // namespace
@@ -36,7 +38,8 @@ ControlLayout InitialControlLayout(float scale) {
     const int height = ScaleLength(kButtonHeight, scale);
     return {{margin, margin, 3 * width, height},
             {margin, 3 * margin, width, height},
-            {2 * margin + width, 3 * margin, width, height}};
+            {2 * margin + width, 3 * margin, width, height},
+            {margin, 5 * margin, 3 * width, height}};
 }
 
 ControlLayout CenteredControlLayout(int clientWidth, int clientHeight, float scale) {
@@ -51,9 +54,11 @@ ControlLayout CenteredControlLayout(int clientWidth, int clientHeight, float sca
         2.0f);
     const int buttonX = (clientWidth - (2 * buttonWidth + gap)) / 2;
     const int buttonY = labelY + labelHeight + gap;
+    const int statusY = buttonY + buttonHeight + ScaleLength(kStatusGap, scale);
     return {{labelX, labelY, labelWidth, labelHeight},
             {buttonX, buttonY, buttonWidth, buttonHeight},
-            {buttonX + buttonWidth + gap, buttonY, buttonWidth, buttonHeight}};
+            {buttonX + buttonWidth + gap, buttonY, buttonWidth, buttonHeight},
+            {labelX, statusY, labelWidth, labelHeight}};
 }
 
 POINT CenteredWindowOrigin(const RECT& monitor, int windowWidth, int windowHeight) {
@@ -82,22 +87,21 @@ void SetFontToSegoeUI(HWND control, int pixelHeight) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
-void AdjustControlsForDPI(HWND window, HWND label, HWND button1, HWND button2) {
+void AdjustControlsForDPI(HWND window, HWND label, HWND button1, HWND button2, HWND status) {
     const float scale = GetDPIScaleFactor(window);
     const int fontHeight = ScaleLength(kFontHeight, scale);
-    SetFontToSegoeUI(label, fontHeight);
-    SetFontToSegoeUI(button1, fontHeight);
-    SetFontToSegoeUI(button2, fontHeight);
-    PlaceControls(label, button1, button2, InitialControlLayout(scale),
+    for (const HWND control : {label, button1, button2, status})
+        SetFontToSegoeUI(control, fontHeight);
+    PlaceControls(label, button1, button2, status, InitialControlLayout(scale),
                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void CenterControls(HWND window, HWND label, HWND button1, HWND button2) {
+void CenterControls(HWND window, HWND label, HWND button1, HWND button2, HWND status) {
     RECT client{};
     GetClientRect(window, &client);
     const ControlLayout layout = CenteredControlLayout(
         client.right - client.left, client.bottom - client.top, GetDPIScaleFactor(window));
-    PlaceControls(label, button1, button2, layout, SWP_SHOWWINDOW | SWP_NOZORDER);
+    PlaceControls(label, button1, button2, status, layout, SWP_SHOWWINDOW | SWP_NOZORDER);
 }
 
 void CenterWindow(HWND window) {

@@ -213,18 +213,20 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
     const fs::path file = root / PathFromUtf8(words.size() > 1 ? words[1] : "");
     if (words[0] == "write") { // a kind of file or a text (a trigger's count, say), N h old
         WriteBytes(file, words.size() > 2 ? Contents(words[2]) : "");
-        if (words.size() > 3)
-            fs::last_write_time(file, fs::file_time_type::clock::now() -
-                                          std::chrono::hours(std::stoi(words[3])));
+        const auto minute = std::chrono::floor<std::chrono::minutes>(fs::file_time_type::clock::now());
+        if (words.size() > 3) // the same age, the same time
+            fs::last_write_time(file, minute - std::chrono::hours(std::stoi(words[3])));
     } else if (words[0] == "remove") {
         fs::remove(file);
     } else if (words[0] == "readonly" || words[0] == "hidden+system") {
         SetFileAttributesW(file.c_str(), words[0] == "readonly"
                                              ? FILE_ATTRIBUTE_READONLY
                                              : FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    } else if (words[0] == "hold") { // for N ms, as a scanner holds a file it reads
-        const HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, 0, nullptr);
+    } else if (words[0] == "hold" || words[0] == "lock") { // hold for N ms, as a scanner does
+        const HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, words[0] == "hold", nullptr,
+                                        OPEN_EXISTING, 0, nullptr); // lock: shared with no one
+        if (words[0] == "lock")
+            return std::shared_ptr<void>(held, CloseHandle);
         return std::make_shared<std::jthread>([held, ms = std::stoul(words[2])] {
             Sleep(ms);
             CloseHandle(held);
@@ -259,13 +261,14 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
     } else if (item == "outer installation") {
         LayInstallation(root.parent_path(), {});
     } else if (words[0] != "dpi" && item != "virtual desktop" && item != "-") { // the session's
-        std::printf("unknown setup \"%s\"\n", item.c_str());
+        std::printf("unknown setup or act \"%s\"\n", item.c_str());
         std::exit(2);
     }
     return nullptr;
 }
 
 struct Tool {
+    fs::path root; // the host's
     fs::path exe;
     UniqueHandle process;
     HWND window;
@@ -276,11 +279,11 @@ void Start(Tool& tool) {
     tool.window = WaitForWindow(GetProcessId(tool.process.get()), kToolWindowClass, 20000);
 }
 
-// Places, sizes, the label's text and from the screen its height and the colours round it.
+// Places, sizes, the label's text and from the screen its height and the colours round it, once
+// the text shows.
 std::string WindowAsSeen(const Tool& tool) {
-    Sleep(500);
     std::string seen = "window";
-    for (const int id : {-1, 2, 1, 0}) { // the window on the screen, the controls in the window
+    for (const int id : {-1, 2, 1, 0, 3}) { // the window on the screen, the controls in the window
         RECT place{};
         GetWindowRect(id < 0 ? tool.window : GetDlgItem(tool.window, id), &place);
         MapWindowPoints(nullptr, id < 0 ? nullptr : tool.window, reinterpret_cast<POINT*>(&place),
@@ -291,18 +294,22 @@ std::string WindowAsSeen(const Tool& tool) {
     RECT rect{};
     GetWindowRect(GetDlgItem(tool.window, 0), &rect);
     const UniqueWindowDc screen(GetDC(nullptr), {nullptr});
-    const COLORREF cell = GetPixel(screen.get(), rect.left, rect.top);
-    COLORREF ink = cell;
-    int top = rect.bottom, bottom = rect.top; // of the text
-    for (int y = rect.top; y < rect.bottom; ++y)
-        for (int x = rect.left; x < rect.right; ++x)
-            if (const COLORREF pixel = GetPixel(screen.get(), x, y); pixel != cell) {
-                top = std::min(top, y);
-                bottom = y + 1;
-                if (std::abs(GetGValue(pixel) - GetGValue(cell)) >
-                    std::abs(GetGValue(ink) - GetGValue(cell)))
-                    ink = pixel;
-            }
+    COLORREF cell = 0, ink = 0;
+    int top = 0, bottom = 0; // of the text
+    Poll([&] {
+        cell = ink = GetPixel(screen.get(), rect.left, rect.top);
+        top = rect.bottom, bottom = rect.top;
+        for (int y = rect.top; y < rect.bottom; ++y)
+            for (int x = rect.left; x < rect.right; ++x)
+                if (const COLORREF pixel = GetPixel(screen.get(), x, y); pixel != cell) {
+                    top = std::min(top, y);
+                    bottom = y + 1;
+                    if (std::abs(GetGValue(pixel) - GetGValue(cell)) >
+                        std::abs(GetGValue(ink) - GetGValue(cell)))
+                        ink = pixel;
+                }
+        return bottom > top;
+    }, 5000);
     return seen + ", \"" + WindowText(GetDlgItem(tool.window, 0)) +
            Formatted("\" %d px high, colours %06lx %06lx %06lx", bottom - top,
                      GetPixel(screen.get(), rect.left - 2, rect.top), cell, ink);
@@ -329,9 +336,11 @@ std::string ChangeDisplayMode(const std::string& size, const Tool& tool,
     EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode);
     undo.push_back(Undoing(nullptr, [before = mode](void*) mutable {
         // Wine 8's server crashed when a window closed in another mode.
-        if (ChangeDisplaySettingsExW(nullptr, &before, nullptr, 0, nullptr) !=
+        if (ChangeDisplaySettingsExW(nullptr, &before, nullptr, 0, nullptr) ==
             DISP_CHANGE_SUCCESSFUL)
-            std::exit(std::printf("the display mode was not changed back\n") > 0);
+            return;
+        std::printf("the display mode was not changed back\n");
+        std::exit(1);
     }));
     std::sscanf(size.c_str(), "%lux%lu", &mode.dmPelsWidth, &mode.dmPelsHeight);
     if (ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr) != DISP_CHANGE_SUCCESSFUL)
@@ -339,8 +348,8 @@ std::string ChangeDisplayMode(const std::string& size, const Tool& tool,
     return WindowText(GetDlgItem(tool.window, 0));
 }
 
-// Types keys into the tool's window as a user does, the window brought to the front first: held
-// down in order, let go in reverse; then gives it 0.3 s to take them after what was sent to it.
+// Keys as a user types them into the tool's window, brought to the front first: held down in
+// order, let go in reverse.
 void TypeKeys(HWND window, const std::vector<WORD>& keys) {
     SetForegroundWindow(window);
     Poll([&] { return GetForegroundWindow() == window; }, 2000);
@@ -350,18 +359,54 @@ void TypeKeys(HWND window, const std::vector<WORD>& keys) {
     for (auto key = keys.rbegin(); key != keys.rend(); ++key)
         strokes.push_back({INPUT_KEYBOARD, {.ki = {*key, 0, KEYEVENTF_KEYUP, 0, 0}}});
     SendInput(UINT(strokes.size()), strokes.data(), sizeof(INPUT));
-    Sleep(300);
 }
 
-// The boxes the tool shows next, each answered: the first within 5 s, no switch keeps its user
-// waiting longer, each later one within 0.7 s of the one before.
-void TakeBoxes(const Tool& tool, Words& seen, int answer = IDOK) {
+// The left button pressed and let go at a screen point, as a user clicks there.
+void Click(POINT at) {
+    SetCursorPos(at.x, at.y);
+    INPUT mouse[2] = {{INPUT_MOUSE, {.mi = {0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
+                      {INPUT_MOUSE, {.mi = {0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
+    SendInput(2, mouse, sizeof(INPUT));
+}
+
+POINT Middle(HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// The tool's active window, focus and mouse capture.
+GUITHREADINFO InputState(const Tool& tool) {
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    GetGUIThreadInfo(GetWindowThreadProcessId(tool.window, nullptr), &thread);
+    return thread;
+}
+
+// The control with the keyboard focus; "in an inactive window" when the tool's is not active.
+std::string Focus(const Tool& tool) {
+    GUITHREADINFO thread{};
+    const bool active = Poll(
+        [&] {
+            thread = InputState(tool);
+            return thread.hwndActive == tool.window && thread.hwndFocus;
+        },
+        5000);
+    return "focus on " + WindowText(thread.hwndFocus) + (active ? "" : " in an inactive window");
+}
+
+// The boxes the tool shows next, each answered after `atBox`: the first within 5 s, no switch
+// keeps its user waiting longer, each later one within 0.7 s of the one before.
+void TakeBoxes(const Tool& tool, Words& seen, int answer = IDOK,
+               const std::function<void()>& atBox = [] {}) {
     const DWORD id = GetProcessId(tool.process.get());
-    for (std::string box = TakeBox(id, 5000, answer); !box.empty(); box = TakeBox(id, 700, answer))
+    for (std::string box = TakeBox(id, 5000, answer, atBox); !box.empty();
+         box = TakeBox(id, 700, answer, atBox))
         seen.push_back(box);
 }
 
-// Does one act as a user would; returns what the user was shown, "" for nothing.
+// Does one act as a user would, or else a setup item; returns what the user was shown, "" for
+// nothing.
 std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>& undo) {
     const Words words = Split(act, " ");
     Words seen;
@@ -370,38 +415,62 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
             PostMessageW(GetDlgItem(tool.window, button - '0'), BM_CLICK, 0, 0);
             TakeBoxes(tool, seen);
         }
-    } else if (words[0] == "restore") { // from the system menu by keys; "restore and cancel"
+    } else if (words[0] == "restore") { // Alt+Space, F; "and cancel", "and click N", "and run X"
         TypeKeys(tool.window, {VK_MENU, VK_SPACE}); // opens the system menu
         if (!WaitForWindow(GetProcessId(tool.process.get()), L"#32768", 5000))
             seen.push_back("no system menu");
-        TypeKeys(tool.window, {VK_END}); // its last item
-        TypeKeys(tool.window, {VK_RETURN});
-        TakeBoxes(tool, seen, words.size() > 1 ? IDCANCEL : IDOK);
-    } else if (words[0] == "key") { // tab, shift+tab, space, enter, esc; a press's boxes answered
-        const std::map<std::string, std::vector<WORD>> keys = {{"tab", {VK_TAB}},
-                                                               {"shift+tab", {VK_SHIFT, VK_TAB}},
-                                                               {"space", {VK_SPACE}},
-                                                               {"enter", {VK_RETURN}},
-                                                               {"esc", {VK_ESCAPE}}};
+        TypeKeys(tool.window, {'F'});
+        std::string also = words.size() > 2 ? words[2] : "";
+        TakeBoxes(tool, seen, also == "cancel" ? IDCANCEL : IDOK, [&] {
+            if (also == "click") // on a button of the window behind the box
+                Click(Middle(GetDlgItem(tool.window, words[3][0] - '0')));
+            if (also == "run") // at the question only
+                undo.push_back(SetUp("run " + words[3], tool.root));
+            also = also == "run" ? "" : also;
+        });
+    } else if (words[0] == "key") { // tab, shift+tab, space, enter, esc, ctrl+break, enter held
+        const std::map<std::string, std::vector<WORD>> keys = {
+            {"tab", {VK_TAB}},       {"shift+tab", {VK_SHIFT, VK_TAB}},
+            {"space", {VK_SPACE}},   {"enter", {VK_RETURN}},
+            {"esc", {VK_ESCAPE}},    {"ctrl+break", {VK_CONTROL, VK_CANCEL}}};
+        const HWND before = InputState(tool).hwndFocus;
         TypeKeys(tool.window, keys.at(words[1]));
+        if (words[1].ends_with("tab"))
+            Poll([&] { return InputState(tool).hwndFocus != before; }, 5000);
+        if (words[1] == "esc" || words[1] == "ctrl+break")
+            WaitForExit(tool.process.get(), 5000);
         if (words[1] == "space" || words[1] == "enter")
             TakeBoxes(tool, seen);
+        if (words.size() > 2) { // "held": a repeat of its key-down reaches the focus after the box
+            Focus(tool);
+            PostMessageW(InputState(tool).hwndFocus, WM_KEYDOWN, keys.at(words[1])[0], 1 | 1 << 30);
+            TakeBoxes(tool, seen);
+        }
     } else if (words[0] == "slide") { // "slide off N": pressed on button N, let go off the window
-        RECT button{};
-        GetWindowRect(GetDlgItem(tool.window, words[2][0] - '0'), &button);
-        SetCursorPos(button.left + 4, button.top + 4);
+        const HWND button = GetDlgItem(tool.window, words[2][0] - '0');
+        SetCursorPos(Middle(button).x, Middle(button).y);
         INPUT mouse{INPUT_MOUSE, {.mi = {0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}};
         SendInput(1, &mouse, sizeof mouse);
-        Sleep(300);
+        Poll([&] { return SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED; }, 5000);
         SetCursorPos(0, 0);
         mouse.mi.dwFlags = MOUSEEVENTF_LEFTUP;
         SendInput(1, &mouse, sizeof mouse);
-    } else if (act == "focus") { // the control with the keyboard focus, once keys typed are taken
-        GUITHREADINFO thread{};
-        thread.cbSize = sizeof thread;
-        Sleep(300);
-        GetGUIThreadInfo(GetWindowThreadProcessId(tool.window, nullptr), &thread);
-        seen.push_back("focus on " + WindowText(thread.hwndFocus));
+        Poll([&] { return !InputState(tool).hwndCapture; }, 5000);
+    } else if (act == "focus") {
+        seen.push_back(Focus(tool));
+    } else if (act == "status") { // the line under the buttons, once filled
+        const HWND status = GetDlgItem(tool.window, 3);
+        Poll([&] { return !WindowText(status).empty(); }, 5000);
+        seen.push_back(WindowText(status));
+    } else if (act == "away and back") { // another window made active, then the tool's again
+        SetWindowTextW(GetDlgItem(tool.window, 3), L""); // what it said before
+        const HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50,
+                                           50, nullptr, nullptr, nullptr, nullptr);
+        for (const HWND window : {other, tool.window}) {
+            SetForegroundWindow(window);
+            Poll([&] { return GetForegroundWindow() == window; }, 5000);
+        }
+        DestroyWindow(other);
     } else if (act == "again") { // a new start once the tool has ended; closed first if open
         PostMessageW(tool.window, WM_CLOSE, 0, 0);
         WaitForExit(tool.process.get(), 10000);
@@ -426,8 +495,7 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
     } else if (act == "icon") {
         seen.push_back(CaptionIcon(tool));
     } else {
-        std::printf("unknown act \"%s\"\n", act.c_str());
-        std::exit(2);
+        undo.push_back(SetUp(act, tool.root));
     }
     return Join(seen, " then ");
 }
@@ -459,7 +527,7 @@ int main(int, char** argv) {
     const fs::path place = PathFromUtf8(field.at(1)); // the tool's folder, or its path
     const fs::path exe = place.extension() == L".exe" ? place : place / L"TessalyFontSwitch.exe";
 
-    Tool tool{LayInstallation(root, exe), nullptr, nullptr};
+    Tool tool{root, LayInstallation(root, exe), nullptr, nullptr};
     Start(tool);
     std::vector<Undoing> undo;
     for (const std::string& item : Split(field.at(2), ", "))

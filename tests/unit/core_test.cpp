@@ -1,4 +1,4 @@
-#include "core/own_fonts.h"
+#include "core/current_fonts.h"
 
 #include <gtest/gtest.h>
 
@@ -18,22 +18,22 @@ TEST(RewriteContent, ReplacesTheFirstLineOfEachKeyAndNeverJoinsTwoLines) {
     }
 }
 
-// The fonts of a backup by the line rules: the first line of each key counts, comments do not.
-TEST(IsOwnFonts, TakesFontsThatAreNeitherScheme) {
-    const std::pair<const char*, bool> backups[] = {
-        {"FONTNAME1=Fixedsys\r\nFONTSIZE1=9\r\n", true},
-        {"FONTNAME1=System\nFONTSIZE1=-13\n", false},            // Classic
-        {"FONTSIZE2=-10\n FONTSIZE9 = -10 \r\n", false},         // HD, some keys
-        {"FONTSIZE2=-10\nFONTSIZE9=-12\n", true},                // some of each
-        {"FONTSIZE1=-13\nFONTSIZE1=9\n", false},                 // the first counts
-        {";FONTSIZE1=9\nFONTSIZE1=-13\n", false},                // comments do not
-        {"fontsize1=9\nFontWeight1=700\nFONTSIZE11=9\n", false}, // no font key
-        {"FONTNAME1=\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA\nFontWeigth1=400\n", false}, // HD
+// The fonts of a file by the line rules: the first line of each key counts, comments do not.
+TEST(ClassifyFonts, TellsTheSchemesFromTheUsersOwnFonts) {
+    const std::pair<const char*, FontsKind> files[] = {
+        {"FONTNAME1=Fixedsys\r\nFONTSIZE1=9\r\n", FontsKind::Own},
+        {"FONTNAME1=System\nFONTSIZE1=-13\n", FontsKind::Classic},
+        {"FONTSIZE2=-10\n FONTSIZE9 = -10 \r\nFONTSIZE10=-16", FontsKind::Hd}, // some keys
+        {"FONTSIZE2=-10\nFONTSIZE9=-12\n", FontsKind::Own},                     // some of each
+        {"FONTSIZE1=-13\nFONTSIZE1=9\n", FontsKind::Classic},                   // the first counts
+        {";FONTSIZE1=9\nFONTSIZE1=-13\n", FontsKind::Classic},                  // comments do not
+        {"fontsize1=9\nFontWeight1=7\nFONTSIZE11=9\nFONTSIZE01=9\nFONTNAME=x\n", FontsKind::None},
+        {"FONTNAME1=\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA\nFontWeigth1=400\n", FontsKind::Hd},
     };
-    const FontMap keys = MakeFontScheme(true).entries;
-    for (const auto& [backup, own] : backups) {
+    const FontMap classic = MakeFontScheme(kClassic).entries, hd = MakeFontScheme(kHd).entries;
+    for (const auto& [file, kind] : files) {
         KeyLines lines;
-        FindKeyLines(backup, keys, lines);
-        EXPECT_EQ(own, IsOwnFonts(lines)) << testing::PrintToString(backup);
+        FindKeyLines(file, lines);
+        EXPECT_EQ(int(kind), int(ClassifyFonts(lines, classic, hd))) << testing::PrintToString(file);
     }
 }

@@ -37,8 +37,9 @@ inline std::string WindowText(HWND window) {
 
 // "caption: text" of the process's next message box in UTF-8, after `atBox` is done while it
 // shows and its button `answer` (OK, or Cancel) is pressed; empty when none shows.
-inline std::string TakeBox(DWORD processId, DWORD timeoutMs, int answer = IDOK,
-                           const std::function<void()>& atBox = [] {}) {
+inline std::string TakeBox(
+    DWORD processId, DWORD timeoutMs, int answer = IDOK,
+    const std::function<void()>& atBox = [] {}) {
     HWND box = WaitForWindow(processId, L"#32770", timeoutMs);
     if (!box)
         return "";

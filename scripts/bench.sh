@@ -8,6 +8,8 @@ for source in bench/*.cpp; do
   names+=("$(basename "$source" .cpp)")
 done
 build "${names[@]}"
+# The sample user.ini as the host keeps it (GBK, CR LF), for the tool's start beside it.
+iconv -f UTF-8 -t GBK samples/user.utf8.ini | sed 's/$/\r/' >"$BUILD_DIR/bin/sample-user.ini"
 
 trap wine_session_stop EXIT
 wine_session_start

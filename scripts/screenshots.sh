@@ -10,13 +10,18 @@ if [ -z "${DISPLAY:-}" ]; then
   wine_session_start
 fi
 OUT="$BUILD_DIR/screenshots"
-mkdir -p "$OUT"
+# A host root with the sample user.ini, the tool and kzv.ico in it: its status line has a file to
+# name the fonts of.
+HOST="$OUT/host"
+mkdir -p "$HOST/T0002"
+iconv -f UTF-8 -t GBK samples/user.utf8.ini | sed 's/$/\r/' >"$HOST/T0002/user.ini"
+cp "$BUILD_DIR/bin/TessalyFontSwitch.exe" "$BUILD_DIR/bin/kzv.ico" "$HOST/"
 PERSONALIZE='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
 
-# Runs the tool from bin/ (kzv.ico beside it), captures its window, ends it.
+# Runs the tool in the host root, captures its window, ends it.
 shot() { # file name, AppsUseLightTheme
   wine reg add "$PERSONALIZE" /v AppsUseLightTheme /t REG_DWORD /d "$2" /f >/dev/null
-  (cd "$BUILD_DIR/bin" && wine_exec TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
+  (cd "$HOST" && wine_exec TessalyFontSwitch.exe) </dev/null >/dev/null 2>&1 &
   local pid=$!
   capture_window Tessaly "$OUT/$1"
   kill "$pid" 2>/dev/null || true

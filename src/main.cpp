@@ -122,8 +122,7 @@ void FollowMonitor(HWND window, HWND label, HMONITOR& described) {
     described = nearest;
 }
 
-LRESULT OnSize(HWND window, HWND label, HWND classic, HWND hd, HWND status,
-               HMONITOR& described) {
+LRESULT OnSize(HWND window, HWND label, HWND classic, HWND hd, HWND status, HMONITOR& described) {
     CenterControls(window, label, classic, hd, status);
     FollowMonitor(window, label, described);
     return 0;
@@ -298,6 +297,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
     AdjustWindowForDPI(window, WIN_WIDTH, WIN_HEIGHT);
     CenterWindow(window); // at its final size
     ShowWindow(window, showCommand);
+    // Painted before the status line reads user.ini.
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -12,7 +12,7 @@ inline constexpr wchar_t kWindowClass[] = L"QorvelFontSwitcher";
 inline HWND ToolWindow() {
     const HWND window = FindWindowW(kWindowClass, nullptr);
     return window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() ? window
-                                                                                      : nullptr;
+                                                                                       : nullptr;
 }
 
 // The box's answer (IDOK, IDCANCEL).

@@ -9,9 +9,10 @@
 #include <string>
 #include <string_view>
 
-// user.ini is read and written in pieces of this size; only a longer line makes a piece grow. Larger
-// pieces mean fewer calls per MB of a large file but more fresh memory to touch for any file:
-// 256 KiB measured best under wine (64 KiB: 1.8 copies per extra MB, 1 MiB: 10 ms more at 1 MB).
+// user.ini is read and written in pieces of this size; only a longer line makes a piece grow.
+// Larger pieces mean fewer calls per MB of a large file but more fresh memory to touch for any
+// file: 256 KiB measured best under wine (64 KiB: 1.8 copies per extra MB; 1 MiB: 10 ms more
+// at 1 MB).
 inline constexpr size_t kReadChunkSize = 256 * 1024;
 
 // Key -> the whole line, its line end included, that replaces the first line carrying the key.

@@ -114,7 +114,8 @@ std::optional<BackupStamp> ParseBackupName(std::wstring_view name, std::wstring_
         stamp.day > 31 || stamp.hour > 23 || stamp.minute > 59 || stamp.copy > kMaxBackupsPerMinute)
         return std::nullopt;
     // Written as BackupFile writes them: no zero left out or added, no "(1)".
-    const std::wstring timestamp = FormatTimestamp(stamp.month, stamp.day, stamp.hour, stamp.minute);
+    const std::wstring timestamp =
+        FormatTimestamp(stamp.month, stamp.day, stamp.hour, stamp.minute);
     if (BackupPathFor(std::wstring(stem) + L".ini", timestamp, stamp.copy) != name)
         return std::nullopt;
     return stamp;

@@ -18,8 +18,8 @@ void PlaceControl(HWND control, const PixelRect& rect, UINT flags) {
     SetWindowPos(control, nullptr, rect.x, rect.y, rect.width, rect.height, flags);
 }
 
-void PlaceControls(HWND label, HWND button1, HWND button2, HWND status,
-                   const ControlLayout& layout, UINT flags) {
+void PlaceControls(HWND label, HWND button1, HWND button2, HWND status, const ControlLayout& layout,
+                   UINT flags) {
     PlaceControl(label, layout.label, flags);
     PlaceControl(button1, layout.button1, flags);
     PlaceControl(button2, layout.button2, flags);

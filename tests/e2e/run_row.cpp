@@ -213,7 +213,8 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
     const fs::path file = root / PathFromUtf8(words.size() > 1 ? words[1] : "");
     if (words[0] == "write") { // a kind of file or a text (a trigger's count, say), N h old
         WriteBytes(file, words.size() > 2 ? Contents(words[2]) : "");
-        const auto minute = std::chrono::floor<std::chrono::minutes>(fs::file_time_type::clock::now());
+        const auto minute =
+            std::chrono::floor<std::chrono::minutes>(fs::file_time_type::clock::now());
         if (words.size() > 3) // the same age, the same time
             fs::last_write_time(file, minute - std::chrono::hours(std::stoi(words[3])));
     } else if (words[0] == "remove") {
@@ -223,8 +224,14 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
                                              ? FILE_ATTRIBUTE_READONLY
                                              : FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     } else if (words[0] == "hold" || words[0] == "lock") { // hold for N ms, as a scanner does
-        const HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, words[0] == "hold", nullptr,
-                                        OPEN_EXISTING, 0, nullptr); // lock: shared with no one
+        HANDLE held = INVALID_HANDLE_VALUE; // lock: shared with no one, once the tool reads no more
+        Poll(
+            [&] {
+                held = CreateFileW(file.c_str(), GENERIC_READ, words[0] == "hold", nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+                return held != INVALID_HANDLE_VALUE;
+            },
+            5000);
         if (words[0] == "lock")
             return std::shared_ptr<void>(held, CloseHandle);
         return std::make_shared<std::jthread>([held, ms = std::stoul(words[2])] {
@@ -274,9 +281,11 @@ struct Tool {
     HWND window;
 };
 
+// Started, once its status line has read user.ini (and let go of it).
 void Start(Tool& tool) {
     tool.process = StartProcess(tool.exe);
     tool.window = WaitForWindow(GetProcessId(tool.process.get()), kToolWindowClass, 20000);
+    Poll([&] { return !WindowText(GetDlgItem(tool.window, 3)).empty(); }, 5000);
 }
 
 // Places, sizes, the label's text and from the screen its height and the colours round it, once
@@ -296,20 +305,22 @@ std::string WindowAsSeen(const Tool& tool) {
     const UniqueWindowDc screen(GetDC(nullptr), {nullptr});
     COLORREF cell = 0, ink = 0;
     int top = 0, bottom = 0; // of the text
-    Poll([&] {
-        cell = ink = GetPixel(screen.get(), rect.left, rect.top);
-        top = rect.bottom, bottom = rect.top;
-        for (int y = rect.top; y < rect.bottom; ++y)
-            for (int x = rect.left; x < rect.right; ++x)
-                if (const COLORREF pixel = GetPixel(screen.get(), x, y); pixel != cell) {
-                    top = std::min(top, y);
-                    bottom = y + 1;
-                    if (std::abs(GetGValue(pixel) - GetGValue(cell)) >
-                        std::abs(GetGValue(ink) - GetGValue(cell)))
-                        ink = pixel;
-                }
-        return bottom > top;
-    }, 5000);
+    Poll(
+        [&] {
+            cell = ink = GetPixel(screen.get(), rect.left, rect.top);
+            top = rect.bottom, bottom = rect.top;
+            for (int y = rect.top; y < rect.bottom; ++y)
+                for (int x = rect.left; x < rect.right; ++x)
+                    if (const COLORREF pixel = GetPixel(screen.get(), x, y); pixel != cell) {
+                        top = std::min(top, y);
+                        bottom = y + 1;
+                        if (std::abs(GetGValue(pixel) - GetGValue(cell)) >
+                            std::abs(GetGValue(ink) - GetGValue(cell)))
+                            ink = pixel;
+                    }
+            return bottom > top && GetPixel(screen.get(), rect.left - 2, rect.top) == cell;
+        },
+        5000);
     return seen + ", \"" + WindowText(GetDlgItem(tool.window, 0)) +
            Formatted("\" %d px high, colours %06lx %06lx %06lx", bottom - top,
                      GetPixel(screen.get(), rect.left - 2, rect.top), cell, ink);
@@ -361,18 +372,17 @@ void TypeKeys(HWND window, const std::vector<WORD>& keys) {
     SendInput(UINT(strokes.size()), strokes.data(), sizeof(INPUT));
 }
 
-// The left button pressed and let go at a screen point, as a user clicks there.
-void Click(POINT at) {
-    SetCursorPos(at.x, at.y);
-    INPUT mouse[2] = {{INPUT_MOUSE, {.mi = {0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}},
-                      {INPUT_MOUSE, {.mi = {0, 0, 0, MOUSEEVENTF_LEFTUP, 0, 0}}}};
-    SendInput(2, mouse, sizeof(INPUT));
+// The left button pressed or let go where the pointer is, as a user does.
+void Mouse(DWORD upOrDown) {
+    INPUT mouse{INPUT_MOUSE, {.mi = {0, 0, 0, upOrDown, 0, 0}}};
+    SendInput(1, &mouse, sizeof mouse);
 }
 
-POINT Middle(HWND control) {
+// The pointer moved to the middle of a control.
+void PointAt(HWND control) {
     RECT rect{};
     GetWindowRect(control, &rect);
-    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
 }
 
 // The tool's active window, focus and mouse capture.
@@ -383,22 +393,17 @@ GUITHREADINFO InputState(const Tool& tool) {
     return thread;
 }
 
-// The control with the keyboard focus; "in an inactive window" when the tool's is not active.
+// The control with the keyboard focus, once the tool's window is active again.
 std::string Focus(const Tool& tool) {
-    GUITHREADINFO thread{};
-    const bool active = Poll(
-        [&] {
-            thread = InputState(tool);
-            return thread.hwndActive == tool.window && thread.hwndFocus;
-        },
-        5000);
-    return "focus on " + WindowText(thread.hwndFocus) + (active ? "" : " in an inactive window");
+    const bool active = Poll([&] { return InputState(tool).hwndActive == tool.window; }, 5000);
+    return "focus on " + WindowText(InputState(tool).hwndFocus) +
+           (active ? "" : ", window inactive");
 }
 
 // The boxes the tool shows next, each answered after `atBox`: the first within 5 s, no switch
 // keeps its user waiting longer, each later one within 0.7 s of the one before.
-void TakeBoxes(const Tool& tool, Words& seen, int answer = IDOK,
-               const std::function<void()>& atBox = [] {}) {
+void TakeBoxes(
+    const Tool& tool, Words& seen, int answer = IDOK, const std::function<void()>& atBox = [] {}) {
     const DWORD id = GetProcessId(tool.process.get());
     for (std::string box = TakeBox(id, 5000, answer, atBox); !box.empty();
          box = TakeBox(id, 700, answer, atBox))
@@ -416,23 +421,32 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
             TakeBoxes(tool, seen);
         }
     } else if (words[0] == "restore") { // Alt+Space, F; "and cancel", "and click N", "and run X"
+        // Out from under the boxes, which show at the screen's middle.
+        SetWindowPos(tool.window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         TypeKeys(tool.window, {VK_MENU, VK_SPACE}); // opens the system menu
         if (!WaitForWindow(GetProcessId(tool.process.get()), L"#32768", 5000))
             seen.push_back("no system menu");
         TypeKeys(tool.window, {'F'});
         std::string also = words.size() > 2 ? words[2] : "";
         TakeBoxes(tool, seen, also == "cancel" ? IDCANCEL : IDOK, [&] {
-            if (also == "click") // on a button of the window behind the box
-                Click(Middle(GetDlgItem(tool.window, words[3][0] - '0')));
-            if (also == "run") // at the question only
+            if (also == "click") { // on a button of the window behind the box
+                const HWND button = GetDlgItem(tool.window, words[3][0] - '0');
+                PointAt(button);
+                Mouse(MOUSEEVENTF_LEFTDOWN);
+                if (Poll([&] { return SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED; },
+                         1000))
+                    seen.push_back("button pressed behind the box");
+                Mouse(MOUSEEVENTF_LEFTUP);
+            }
+            if (also == "run") // at the question, not again at the warning that follows
                 undo.push_back(SetUp("run " + words[3], tool.root));
             also = also == "run" ? "" : also;
         });
     } else if (words[0] == "key") { // tab, shift+tab, space, enter, esc, ctrl+break, enter held
         const std::map<std::string, std::vector<WORD>> keys = {
-            {"tab", {VK_TAB}},       {"shift+tab", {VK_SHIFT, VK_TAB}},
-            {"space", {VK_SPACE}},   {"enter", {VK_RETURN}},
-            {"esc", {VK_ESCAPE}},    {"ctrl+break", {VK_CONTROL, VK_CANCEL}}};
+            {"tab", {VK_TAB}},     {"shift+tab", {VK_SHIFT, VK_TAB}},
+            {"space", {VK_SPACE}}, {"enter", {VK_RETURN}},
+            {"esc", {VK_ESCAPE}},  {"ctrl+break", {VK_CONTROL, VK_CANCEL}}};
         const HWND before = InputState(tool).hwndFocus;
         TypeKeys(tool.window, keys.at(words[1]));
         if (words[1].ends_with("tab"))
@@ -448,13 +462,11 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
         }
     } else if (words[0] == "slide") { // "slide off N": pressed on button N, let go off the window
         const HWND button = GetDlgItem(tool.window, words[2][0] - '0');
-        SetCursorPos(Middle(button).x, Middle(button).y);
-        INPUT mouse{INPUT_MOUSE, {.mi = {0, 0, 0, MOUSEEVENTF_LEFTDOWN, 0, 0}}};
-        SendInput(1, &mouse, sizeof mouse);
+        PointAt(button);
+        Mouse(MOUSEEVENTF_LEFTDOWN);
         Poll([&] { return SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED; }, 5000);
         SetCursorPos(0, 0);
-        mouse.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        SendInput(1, &mouse, sizeof mouse);
+        Mouse(MOUSEEVENTF_LEFTUP);
         Poll([&] { return !InputState(tool).hwndCapture; }, 5000);
     } else if (act == "focus") {
         seen.push_back(Focus(tool));
@@ -462,15 +474,10 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
         const HWND status = GetDlgItem(tool.window, 3);
         Poll([&] { return !WindowText(status).empty(); }, 5000);
         seen.push_back(WindowText(status));
-    } else if (act == "away and back") { // another window made active, then the tool's again
+    } else if (act == "away and back") { // inactive while minimised, active again once restored
         SetWindowTextW(GetDlgItem(tool.window, 3), L""); // what it said before
-        const HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50,
-                                           50, nullptr, nullptr, nullptr, nullptr);
-        for (const HWND window : {other, tool.window}) {
-            SetForegroundWindow(window);
-            Poll([&] { return GetForegroundWindow() == window; }, 5000);
-        }
-        DestroyWindow(other);
+        ShowWindow(tool.window, SW_MINIMIZE);
+        ShowWindow(tool.window, SW_RESTORE);
     } else if (act == "again") { // a new start once the tool has ended; closed first if open
         PostMessageW(tool.window, WM_CLOSE, 0, 0);
         WaitForExit(tool.process.get(), 10000);

@@ -24,9 +24,9 @@ TEST(ClassifyFonts, TellsTheSchemesFromTheUsersOwnFonts) {
         {"FONTNAME1=Fixedsys\r\nFONTSIZE1=9\r\n", FontsKind::Own},
         {"FONTNAME1=System\nFONTSIZE1=-13\n", FontsKind::Classic},
         {"FONTSIZE2=-10\n FONTSIZE9 = -10 \r\nFONTSIZE10=-16", FontsKind::Hd}, // some keys
-        {"FONTSIZE2=-10\nFONTSIZE9=-12\n", FontsKind::Own},                     // some of each
-        {"FONTSIZE1=-13\nFONTSIZE1=9\n", FontsKind::Classic},                   // the first counts
-        {";FONTSIZE1=9\nFONTSIZE1=-13\n", FontsKind::Classic},                  // comments do not
+        {"FONTSIZE2=-10\nFONTSIZE9=-12\n", FontsKind::Own},                    // some of each
+        {"FONTSIZE1=-13\nFONTSIZE1=9\n", FontsKind::Classic},                  // the first counts
+        {";FONTSIZE1=9\nFONTSIZE1=-13\n", FontsKind::Classic},                 // comments do not
         {"fontsize1=9\nFontWeight1=7\nFONTSIZE11=9\nFONTSIZE01=9\nFONTNAME=x\n", FontsKind::None},
         {"FONTNAME1=\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA\nFontWeigth1=400\n", FontsKind::Hd},
     };
@@ -34,6 +34,7 @@ TEST(ClassifyFonts, TellsTheSchemesFromTheUsersOwnFonts) {
     for (const auto& [file, kind] : files) {
         KeyLines lines;
         FindKeyLines(file, lines);
-        EXPECT_EQ(int(kind), int(ClassifyFonts(lines, classic, hd))) << testing::PrintToString(file);
+        EXPECT_EQ(int(kind), int(ClassifyFonts(lines, classic, hd)))
+            << testing::PrintToString(file);
     }
 }

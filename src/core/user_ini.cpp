@@ -43,10 +43,6 @@ size_t CountMaxGrowth(const KeyLines& replacements) {
     return growth;
 }
 
-void ShowFailure(const wchar_t* text) {
-    ShowBox(text, L"错误提醒", MB_OK | MB_ICONERROR);
-}
-
 // Checked before anything is replaced: wine as root writes read-only files where Windows refuses.
 bool IsReplaceable(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
@@ -186,7 +182,7 @@ Rewrite RewriteLines(HANDLE input, KeyLines& replacements, const std::wstring& p
     DeleteFileW(newFile.c_str());
     if (!failure)
         return Rewrite::NoKeys;
-    ShowFailure(failure);
+    ShowBox(failure, L"错误提醒", MB_OK | MB_ICONERROR);
     return Rewrite::Failed;
 }
 
@@ -195,6 +191,6 @@ bool WriteLines(const std::wstring& path) {
     if (IsReplaceable(GetFileAttributesW(path.c_str())) && RenameDurably(newFile, path, true))
         return true;
     DeleteFileW(newFile.c_str());
-    ShowFailure(kWriteFailure);
+    ShowBox(kWriteFailure, L"错误提醒", MB_OK | MB_ICONERROR);
     return false;
 }

@@ -70,10 +70,6 @@ std::wstring ProgramFolder(const std::wstring& fullPath) {
     return fullPath.substr(0, fullPath.rfind(L'\\') + 1);
 }
 
-void ShowError(const wchar_t* text, const wchar_t* caption) {
-    ShowBox(text, caption, MB_OK | MB_ICONERROR);
-}
-
 } // namespace
 
 std::wstring GetBasePath() {
@@ -92,7 +88,8 @@ std::optional<OpenedUserIni> LocateUserIni(const std::wstring& base) {
     for (std::wstring& path : Candidates(base, kUserIniSuffix))
         if (UniqueHandle file = OpenForReading(path))
             return OpenedUserIni{std::move(path), std::move(file)};
-    ShowError(L"T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。", L"路径错误");
+    ShowBox(L"T0002/user.ini 没找到！\n请将本程序放到通达信根目录再运行。", L"路径错误",
+            MB_OK | MB_ICONERROR);
     return std::nullopt;
 }
 
@@ -128,12 +125,12 @@ void RunProgramAndExit(const std::wstring& program) {
                                            : nullptr;
     if (reinterpret_cast<UINT_PTR>(started) > 32)
         ExitProcess(0);
-    ShowError(L"无法启动目标程序。", L"错误");
+    ShowBox(L"无法启动目标程序。", L"错误", MB_OK | MB_ICONERROR);
 }
 
 void LaunchHost() {
     if (std::optional<std::wstring> host = FindHostExe(GetBasePath()))
         RunProgramAndExit(*host);
     else
-        ShowError(L"未找到 tdxw.exe。\n请检查程序目录。", L"错误");
+        ShowBox(L"未找到 tdxw.exe。\n请检查程序目录。", L"错误", MB_OK | MB_ICONERROR);
 }

@@ -400,14 +400,17 @@ std::string Focus(const Tool& tool) {
            (active ? "" : ", window inactive");
 }
 
-// The boxes the tool shows next, each answered after `atBox`: the first within 5 s, no switch
-// keeps its user waiting longer, each later one within 0.7 s of the one before.
+// The boxes the tool shows next, each answered after `atBox`: the first within 15 s (a busy
+// machine's switch), each later one as the tool next takes messages.
 void TakeBoxes(
     const Tool& tool, Words& seen, int answer = IDOK, const std::function<void()>& atBox = [] {}) {
     const DWORD id = GetProcessId(tool.process.get());
-    for (std::string box = TakeBox(id, 5000, answer, atBox); !box.empty();
-         box = TakeBox(id, 700, answer, atBox))
+    for (std::string box = TakeBox(id, 15000, answer, atBox); !box.empty();
+         box = TakeBox(id, 700, answer, atBox)) {
         seen.push_back(box);
+        // Back when the tool takes messages again: in its next box or its window, however busy.
+        SendMessageTimeoutW(tool.window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, nullptr);
+    }
 }
 
 // Does one act as a user would, or else a setup item; returns what the user was shown, "" for

@@ -224,14 +224,8 @@ Undoing SetUp(const std::string& item, const fs::path& root) {
                                              ? FILE_ATTRIBUTE_READONLY
                                              : FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     } else if (words[0] == "hold" || words[0] == "lock") { // hold for N ms, as a scanner does
-        HANDLE held = INVALID_HANDLE_VALUE; // lock: shared with no one, once the tool reads no more
-        Poll(
-            [&] {
-                held = CreateFileW(file.c_str(), GENERIC_READ, words[0] == "hold", nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-                return held != INVALID_HANDLE_VALUE;
-            },
-            5000);
+        const HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, words[0] == "hold", nullptr,
+                                        OPEN_EXISTING, 0, nullptr); // lock: shared with no one
         if (words[0] == "lock")
             return std::shared_ptr<void>(held, CloseHandle);
         return std::make_shared<std::jthread>([held, ms = std::stoul(words[2])] {
@@ -281,15 +275,21 @@ struct Tool {
     HWND window;
 };
 
+// The line under the buttons, once filled.
+std::string StatusLine(const Tool& tool) {
+    const HWND status = GetDlgItem(tool.window, 3);
+    Poll([&] { return !WindowText(status).empty(); }, 5000);
+    return WindowText(status);
+}
+
 // Started, once its status line has read user.ini (and let go of it).
 void Start(Tool& tool) {
     tool.process = StartProcess(tool.exe);
     tool.window = WaitForWindow(GetProcessId(tool.process.get()), kToolWindowClass, 20000);
-    Poll([&] { return !WindowText(GetDlgItem(tool.window, 3)).empty(); }, 5000);
+    StatusLine(tool);
 }
 
-// Places, sizes, the label's text and from the screen its height and the colours round it, once
-// the text shows.
+// Places, sizes, the label's text and, once painted, its height and the colours round it.
 std::string WindowAsSeen(const Tool& tool) {
     std::string seen = "window";
     for (const int id : {-1, 2, 1, 0, 3}) { // the window on the screen, the controls in the window
@@ -378,26 +378,23 @@ void Mouse(DWORD upOrDown) {
     SendInput(1, &mouse, sizeof mouse);
 }
 
-// The pointer moved to the middle of a control.
-void PointAt(HWND control) {
+// The left button pressed at a button's middle; whether the button shows pressed within the time.
+bool PressOn(HWND button, DWORD timeoutMs) {
     RECT rect{};
-    GetWindowRect(control, &rect);
+    GetWindowRect(button, &rect);
     SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-}
-
-// The tool's active window, focus and mouse capture.
-GUITHREADINFO InputState(const Tool& tool) {
-    GUITHREADINFO thread{};
-    thread.cbSize = sizeof thread;
-    GetGUIThreadInfo(GetWindowThreadProcessId(tool.window, nullptr), &thread);
-    return thread;
+    Mouse(MOUSEEVENTF_LEFTDOWN);
+    return Poll([&] { return SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED; }, timeoutMs);
 }
 
 // The control with the keyboard focus, once the tool's window is active again.
 std::string Focus(const Tool& tool) {
-    const bool active = Poll([&] { return InputState(tool).hwndActive == tool.window; }, 5000);
-    return "focus on " + WindowText(InputState(tool).hwndFocus) +
-           (active ? "" : ", window inactive");
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    const DWORD id = GetWindowThreadProcessId(tool.window, nullptr);
+    const bool active = Poll(
+        [&] { return GetGUIThreadInfo(id, &thread) && thread.hwndActive == tool.window; }, 5000);
+    return "focus on " + WindowText(thread.hwndFocus) + (active ? "" : " (inactive)");
 }
 
 // The boxes the tool shows next, each answered after `atBox`: the first within 15 s (a busy
@@ -413,8 +410,7 @@ void TakeBoxes(
     }
 }
 
-// Does one act as a user would, or else a setup item; returns what the user was shown, "" for
-// nothing.
+// Does an act as a user would, or a setup item; returns what the user was shown, "" for nothing.
 std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>& undo) {
     const Words words = Split(act, " ");
     Words seen;
@@ -430,53 +426,43 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
         if (!WaitForWindow(GetProcessId(tool.process.get()), L"#32768", 5000))
             seen.push_back("no system menu");
         TypeKeys(tool.window, {'F'});
-        std::string also = words.size() > 2 ? words[2] : "";
+        const std::string also = words.size() > 2 ? words[2] : "";
         TakeBoxes(tool, seen, also == "cancel" ? IDCANCEL : IDOK, [&] {
             if (also == "click") { // on a button of the window behind the box
-                const HWND button = GetDlgItem(tool.window, words[3][0] - '0');
-                PointAt(button);
-                Mouse(MOUSEEVENTF_LEFTDOWN);
-                if (Poll([&] { return SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED; },
-                         1000))
+                if (PressOn(GetDlgItem(tool.window, words[3][0] - '0'), 1000))
                     seen.push_back("button pressed behind the box");
                 Mouse(MOUSEEVENTF_LEFTUP);
             }
-            if (also == "run") // at the question, not again at the warning that follows
+            if (also == "run" && seen.empty()) // at the question, not at the warning that follows
                 undo.push_back(SetUp("run " + words[3], tool.root));
-            also = also == "run" ? "" : also;
         });
-    } else if (words[0] == "key") { // tab, shift+tab, space, enter, esc, ctrl+break, enter held
+    } else if (words[0] == "key") { // tab, shift+tab, space, enter, esc, ctrl+break, execute; held
         const std::map<std::string, std::vector<WORD>> keys = {
-            {"tab", {VK_TAB}},     {"shift+tab", {VK_SHIFT, VK_TAB}},
-            {"space", {VK_SPACE}}, {"enter", {VK_RETURN}},
-            {"esc", {VK_ESCAPE}},  {"ctrl+break", {VK_CONTROL, VK_CANCEL}}};
-        const HWND before = InputState(tool).hwndFocus;
+            {"tab", {VK_TAB}},        {"shift+tab", {VK_SHIFT, VK_TAB}},
+            {"space", {VK_SPACE}},    {"enter", {VK_RETURN}},
+            {"esc", {VK_ESCAPE}},     {"ctrl+break", {VK_CONTROL, VK_CANCEL}},
+            {"execute", {VK_EXECUTE}}};
+        const std::string before = Focus(tool);
         TypeKeys(tool.window, keys.at(words[1]));
         if (words[1].ends_with("tab"))
-            Poll([&] { return InputState(tool).hwndFocus != before; }, 5000);
+            Poll([&] { return Focus(tool) != before; }, 5000);
         if (words[1] == "esc" || words[1] == "ctrl+break")
             WaitForExit(tool.process.get(), 5000);
         if (words[1] == "space" || words[1] == "enter")
             TakeBoxes(tool, seen);
         if (words.size() > 2) { // "held": a repeat of its key-down reaches the focus after the box
             Focus(tool);
-            PostMessageW(InputState(tool).hwndFocus, WM_KEYDOWN, keys.at(words[1])[0], 1 | 1 << 30);
+            PostMessageW(tool.window, WM_KEYDOWN, keys.at(words[1])[0], 1 | 1 << 30);
             TakeBoxes(tool, seen);
         }
     } else if (words[0] == "slide") { // "slide off N": pressed on button N, let go off the window
-        const HWND button = GetDlgItem(tool.window, words[2][0] - '0');
-        PointAt(button);
-        Mouse(MOUSEEVENTF_LEFTDOWN);
-        Poll([&] { return SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED; }, 5000);
+        PressOn(GetDlgItem(tool.window, words[2][0] - '0'), 5000);
         SetCursorPos(0, 0);
         Mouse(MOUSEEVENTF_LEFTUP);
-        Poll([&] { return !InputState(tool).hwndCapture; }, 5000);
     } else if (act == "focus") {
         seen.push_back(Focus(tool));
-    } else if (act == "status") { // the line under the buttons, once filled
-        const HWND status = GetDlgItem(tool.window, 3);
-        Poll([&] { return !WindowText(status).empty(); }, 5000);
-        seen.push_back(WindowText(status));
+    } else if (act == "status") {
+        seen.push_back(StatusLine(tool));
     } else if (act == "away and back") { // inactive while minimised, active again once restored
         SetWindowTextW(GetDlgItem(tool.window, 3), L""); // what it said before
         ShowWindow(tool.window, SW_MINIMIZE);

@@ -82,13 +82,16 @@ LRESULT OnCreate(HWND window, HWND& label, HWND& classic, HWND& hd, HWND& status
     brush.reset(GetThemeBrush());
     // Filled once the window shows, from the message loop.
     PostShowFonts(window);
-    const HMENU systemMenu = GetSystemMenu(window, FALSE);
-    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
-    // F: the system menu's own items take R, M, S, N, X and C.
-    AppendMenuW(systemMenu, MF_STRING, kRestoreCommand, L"恢复原来的字体(&F)...");
     // The focus cue shows once the keyboard is used, at once when the tool was started from it.
     SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS), 0);
     return 0;
+}
+
+// 恢复原来的字体 at the end of the system menu. F: the menu's own items take R, M, S, N, X and C.
+void AddRestoreToSystemMenu(HWND window) {
+    const HMENU systemMenu = GetSystemMenu(window, FALSE);
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING, kRestoreCommand, L"恢复原来的字体(&F)...");
 }
 
 // The control that had the focus when the window was last left gets it back; the first button
@@ -297,8 +300,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, wchar_t*, int showCommand) {
     AdjustWindowForDPI(window, WIN_WIDTH, WIN_HEIGHT);
     CenterWindow(window); // at its final size
     ShowWindow(window, showCommand);
-    // Painted before the status line reads user.ini.
+    // Painted before the status line reads user.ini; the menu, which no one can open sooner, and
+    // the status line cost the start nothing.
     RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    AddRestoreToSystemMenu(window);
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

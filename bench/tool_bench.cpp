@@ -278,8 +278,8 @@ int main() {
                 kStartRuns, toolStart.startMs, minimalStart.startMs, startRatio,
                 Verdict(startRatio <= 1.1), asciiStart.startMs,
                 toolStart.startMs / asciiStart.startMs);
-    for (const auto& [which, name] : {std::pair{3, "the sample user.ini"},
-                                      std::pair{4, "a 4 MB user.ini, font keys last"}}) {
+    for (const auto& [which, name] :
+         {std::pair{3, "the sample user.ini"}, std::pair{4, "a 4 MB user.ini, font keys last"}}) {
         const double ratio = (*starts)[which].startMs / minimalStart.startMs;
         std::printf("  tool beside %s %.1f ms, ratio %.2f (target at most 1.1: %s); peak working "
                     "set %.0f KB, %.0f KB above the minimal\n",

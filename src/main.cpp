@@ -110,8 +110,11 @@ LRESULT OnShowFonts(HWND status) {
     return 0;
 }
 
-LRESULT OnSetFocus(HWND classic, HWND focused) {
-    SetFocus(focused ? focused : classic);
+// The focus that comes to the window itself goes on to a button: back to the button it came from
+// (the window may be activated while a click on a button is being taken), else the one that had
+// it when the window was left, else the first.
+LRESULT OnSetFocus(HWND window, HWND from, HWND classic, HWND focused) {
+    SetFocus(IsChild(window, from) ? from : focused ? focused : classic);
     return 0;
 }
 
@@ -245,7 +248,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case kShowFontsMessage:
         return OnShowFonts(lblStatus);
     case WM_SETFOCUS:
-        return OnSetFocus(btnClassic, focusedControl);
+        return OnSetFocus(window, reinterpret_cast<HWND>(wParam), btnClassic, focusedControl);
     case WM_SYSCOMMAND:
         return OnSysCommand(window, wParam, lParam);
     case WM_SIZE:

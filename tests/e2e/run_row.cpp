@@ -372,9 +372,12 @@ void TypeKeys(HWND window, const std::vector<WORD>& keys) {
     SendInput(UINT(strokes.size()), strokes.data(), sizeof(INPUT));
 }
 
-// The left button pressed or let go where the pointer is, as a user does.
-void Mouse(DWORD upOrDown) {
-    INPUT mouse{INPUT_MOUSE, {.mi = {0, 0, 0, upOrDown, 0, 0}}};
+// The left button pressed or let go at a point, the pointer moved there in the same event.
+void Mouse(DWORD upOrDown, POINT at) {
+    const int x = GetSystemMetrics(SM_CXSCREEN), y = GetSystemMetrics(SM_CYSCREEN);
+    INPUT mouse{INPUT_MOUSE,
+                {.mi = {(at.x * 65536 + x - 1) / x, (at.y * 65536 + y - 1) / y, 0,
+                        upOrDown | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0, 0}}};
     SendInput(1, &mouse, sizeof mouse);
 }
 
@@ -382,8 +385,7 @@ void Mouse(DWORD upOrDown) {
 bool PressOn(HWND button, DWORD timeoutMs) {
     RECT rect{};
     GetWindowRect(button, &rect);
-    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    Mouse(MOUSEEVENTF_LEFTDOWN);
+    Mouse(MOUSEEVENTF_LEFTDOWN, {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
     return Poll([&] { return SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED; }, timeoutMs);
 }
 
@@ -428,10 +430,10 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
         TypeKeys(tool.window, {'F'});
         const std::string also = words.size() > 2 ? words[2] : "";
         TakeBoxes(tool, seen, also == "cancel" ? IDCANCEL : IDOK, [&] {
-            if (also == "click") { // on a button of the window behind the box
+            if (also == "click") { // on a button behind the box, let go off the window
                 if (PressOn(GetDlgItem(tool.window, words[3][0] - '0'), 1000))
                     seen.push_back("button pressed behind the box");
-                Mouse(MOUSEEVENTF_LEFTUP);
+                Mouse(MOUSEEVENTF_LEFTUP, {0, 0});
             }
             if (also == "run" && seen.empty()) // at the question, not at the warning that follows
                 undo.push_back(SetUp("run " + words[3], tool.root));
@@ -450,15 +452,13 @@ std::string PerformAct(const std::string& act, Tool& tool, std::vector<Undoing>&
             WaitForExit(tool.process.get(), 5000);
         if (words[1] == "space" || words[1] == "enter")
             TakeBoxes(tool, seen);
-        if (words.size() > 2) { // "held": a repeat of its key-down reaches the focus after the box
-            Focus(tool);
+        if (words.size() > 2) { // "held": a repeat of its key-down comes after the box closed
             PostMessageW(tool.window, WM_KEYDOWN, keys.at(words[1])[0], 1 | 1 << 30);
             TakeBoxes(tool, seen);
         }
     } else if (words[0] == "slide") { // "slide off N": pressed on button N, let go off the window
         PressOn(GetDlgItem(tool.window, words[2][0] - '0'), 5000);
-        SetCursorPos(0, 0);
-        Mouse(MOUSEEVENTF_LEFTUP);
+        Mouse(MOUSEEVENTF_LEFTUP, {0, 0});
     } else if (act == "focus") {
         seen.push_back(Focus(tool));
     } else if (act == "status") {

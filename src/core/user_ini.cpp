@@ -90,15 +90,13 @@ template <typename Take> bool ReadLines(HANDLE file, size_t pieceSize, Take take
     }
 }
 
-// Copies `input` rewritten to `output`, and flushes `output` to the disk unless no key was
-// replaced. Returns the failure's message, or nullptr.
+// Copies `input` rewritten to `output`. Returns the failure's message, or nullptr.
 const wchar_t* StreamRewritten(HANDLE input, KeyLines& replacements, HANDLE output) {
     if (!output)
         return kWriteFailure;
     std::string out;
     out.reserve(kReadChunkSize + CountMaxGrowth(replacements));
     bool written = true;
-    const size_t keys = replacements.size();
     const bool read = ReadLines(input, kReadChunkSize, [&](std::string_view lines) {
         // Once every key is used, the rest passes through as it is.
         if (!replacements.empty()) {
@@ -111,9 +109,7 @@ const wchar_t* StreamRewritten(HANDLE input, KeyLines& replacements, HANDLE outp
     });
     if (!read)
         return kReadFailure;
-    if (!written || (replacements.size() < keys && !FlushFileBuffers(output)))
-        return kWriteFailure;
-    return nullptr;
+    return written ? nullptr : kWriteFailure;
 }
 
 } // namespace
@@ -182,12 +178,17 @@ Rewrite RewriteLines(HANDLE input, KeyLines& replacements, const std::wstring& p
     DeleteFileW(newFile.c_str()); // left by a switch cut short, maybe with other attributes
     const size_t keys = replacements.size();
     const wchar_t* failure = nullptr;
+    bool replaced = false;
     {
         UniqueHandle output = CreateForWriting(
             newFile, CREATE_ALWAYS, PickCreateAttributes(GetFileAttributesW(path.c_str())));
         failure = StreamRewritten(input, replacements, output.get());
+        replaced = replacements.size() < keys;
+        // A file in which no key was replaced is removed: it need not reach the disk.
+        if (!failure && replaced && !FlushFileBuffers(output.get()))
+            failure = kWriteFailure;
     }
-    if (!failure && replacements.size() < keys)
+    if (!failure && replaced)
         return Rewrite::Done;
     DeleteFileW(newFile.c_str());
     if (!failure)

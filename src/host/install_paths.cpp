@@ -26,6 +26,12 @@ bool IsDirectory(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Whether the path names a file (not a folder), readable or not.
+bool IsFile(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Where tdxw.exe belongs when no candidate exists: in the host root, which is the base itself
 // when the base is a folder, and the folder of the tool when the base is the tool's own file.
 std::wstring MissingHostExe(const std::wstring& base, bool baseIsFolder) {
@@ -95,8 +101,7 @@ std::optional<OpenedUserIni> LocateUserIni(const std::wstring& base) {
 
 std::optional<std::wstring> FindUserIni(const std::wstring& base) {
     for (std::wstring& path : Candidates(base, kUserIniSuffix))
-        if (const DWORD attributes = GetFileAttributesW(path.c_str());
-            attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (IsFile(path))
             return std::move(path);
     return std::nullopt;
 }
